@@ -1,0 +1,69 @@
+// The diagnostic of the input/output layer and the abort that follows it.
+#include "session/diagnostic.hpp"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "session/signals.hpp"
+#include "session/units.hpp"
+
+namespace zefrin {
+
+namespace {
+
+struct Text {
+    char buf[512];
+    std::size_t n = 0;
+    void add(const char* s) {
+        for (; *s && n < sizeof buf; ++s) buf[n++] = *s;
+    }
+};
+
+}  // namespace
+
+[[noreturn]] void abort_now() noexcept {
+    struct sigaction sa {};
+    sa.sa_handler = SIG_DFL;
+    sigemptyset(&sa.sa_mask);
+    ::sigaction(SIGABRT, &sa, nullptr);
+    std::abort();
+}
+
+void fail(const char* context, const char* message, Unit unit, const char* format, bool writing,
+          bool direct) {
+    hold_signals();
+    Text t;
+    t.add(context);
+    t.add(": ");
+    t.add(message);
+    t.add("\napparent state: unit ");
+    t.add(unit == Unit::keyboard ? "5 (unnamed)" : "7 named ");
+    if (unit == Unit::log) t.add(units::log_name);
+    t.add("\n");
+    if (format != nullptr) {
+        t.add("last format: ");
+        t.add(format);
+        t.add("\n");
+    }
+    t.add("lately ");
+    t.add(writing ? "writing" : "reading");
+    t.add(direct ? " direct unformatted" : " sequential formatted");
+    t.add(" external IO\n");
+    // What the terminal holds goes first, so the diagnostic follows the dialogue.
+    units::flush_terminal();
+    const char* p = t.buf;
+    std::size_t left = t.n;
+    while (left > 0) {
+        const ssize_t r = ::write(2, p, left);
+        if (r <= 0) break;
+        p += r;
+        left -= static_cast<std::size_t>(r);
+    }
+    units::close_all();
+    abort_now();
+}
+
+}  // namespace zefrin

@@ -1,0 +1,178 @@
+// Number fields as a user types them, and the lines of standard input.
+#include "session/reader.hpp"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include "session/single.hpp"
+
+namespace zefrin::reader {
+
+namespace {
+
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+// digits x 10^e10, correctly rounded to double, then to float.
+float decimal(std::uint64_t digits, int ndigits, long e10) {
+    if (digits == 0) return 0.0f;
+    constexpr double exact[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    // Both operands exact in double: one rounding, the nearest double.
+    if (e10 >= 0 && e10 <= 22) return f32(static_cast<double>(digits) * exact[e10]);
+    if (e10 < 0 && e10 >= -22) return f32(static_cast<double>(digits) / exact[-e10]);
+    // Far out of range either way (at most 10 digits).
+    if (e10 + ndigits > 400) return f32(HUGE_VAL);
+    if (e10 + ndigits < -400) return 0.0f;
+    char text[40];
+    int n = 0;
+    char rev[24];
+    int r = 0;
+    for (std::uint64_t d = digits; d != 0; d /= 10) rev[r++] = static_cast<char>('0' + d % 10);
+    while (r > 0) text[n++] = rev[--r];
+    text[n++] = 'e';
+    if (e10 < 0) text[n++] = '-';
+    long m = e10 < 0 ? -e10 : e10;
+    r = 0;
+    do {
+        rev[r++] = static_cast<char>('0' + m % 10);
+        m /= 10;
+    } while (m != 0);
+    while (r > 0) text[n++] = rev[--r];
+    text[n] = '\0';
+    return f32(std::strtod(text, nullptr));
+}
+
+}  // namespace
+
+bool field(const char* s, std::size_t n, float& value) {
+    // The field without its blanks; anything but these characters is bad.
+    char c[10];
+    std::size_t m = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const char ch = s[i];
+        if (ch == ' ') continue;
+        if (!(is_digit(ch) || ch == '+' || ch == '-' || ch == '.' || ch == 'E' || ch == 'e' ||
+              ch == 'D' || ch == 'd'))
+            return false;
+        if (m == sizeof c) return false;  // more than ten characters: never from fields()
+        c[m++] = ch;
+    }
+    std::size_t i = 0;
+    bool negative = false;
+    if (i < m && (c[i] == '+' || c[i] == '-')) negative = c[i++] == '-';
+    std::uint64_t digits = 0;
+    int ndigits = 0;  // significant digits kept in `digits`
+    int seen = 0;     // digits of the number, leading zeros included
+    int after = 0;    // digits after a typed point
+    bool point = false;
+    for (; i < m; ++i) {
+        if (is_digit(c[i])) {
+            ++seen;
+            if (point) ++after;
+            if (digits != 0 || c[i] != '0') {
+                digits = digits * 10 + static_cast<std::uint64_t>(c[i] - '0');
+                ++ndigits;
+            }
+        } else if (c[i] == '.' && !point) {
+            point = true;
+        } else {
+            break;
+        }
+    }
+    if (seen == 0) {
+        // No digit: an empty field, a sign or a point alone reads as 0;
+        // an exponent with no digits before it is not a number.
+        if (i != m) return false;
+        value = 0.0f;
+        return true;
+    }
+    long exponent = 0;
+    if (i < m) {
+        const char e = c[i];
+        if (e == 'E' || e == 'e' || e == 'D' || e == 'd') ++i;
+        else if (e != '+' && e != '-') return false;  // a second point
+        bool eneg = false;
+        if (i < m && (c[i] == '+' || c[i] == '-')) eneg = c[i++] == '-';
+        if (i == m) return false;  // an exponent needs its integer
+        for (; i < m; ++i) {
+            if (!is_digit(c[i])) return false;
+            exponent = exponent * 10 + (c[i] - '0');
+        }
+        if (eneg) exponent = -exponent;
+    }
+    // Without a typed point the last digit is the first decimal.
+    const long e10 = exponent - (point ? after : 1);
+    const float v = decimal(digits, ndigits, e10);
+    value = negative ? -v : v;
+    return true;
+}
+
+bool fields(const char* line, std::size_t len, int n, float* values) {
+    std::size_t pos = 0;
+    bool ok = true;
+    for (int k = 0; k < n; ++k) {
+        const std::size_t start = pos;
+        std::size_t end = pos;
+        while (end < len && end - start < 10 && line[end] != ',') ++end;
+        pos = end;
+        if (pos < len && line[pos] == ',' && pos - start < 10) ++pos;
+        if (!field(line + start, end - start, values[k])) ok = false;
+    }
+    return ok;
+}
+
+namespace {
+
+struct Input {
+    char buf[1 << 16];
+    std::size_t pos = 0, end = 0;
+    bool ended = false;
+};
+Input in;
+
+bool fill() {
+    if (in.ended) return false;
+    for (;;) {
+        const ssize_t r = ::read(0, in.buf, sizeof in.buf);
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) {
+            in.ended = true;  // end of input, or a keyboard that cannot be read
+            return false;
+        }
+        in.pos = 0;
+        in.end = static_cast<std::size_t>(r);
+        return true;
+    }
+}
+
+}  // namespace
+
+Got read_line(char (&head)[kept], std::size_t& n) {
+    n = 0;
+    bool any = false;
+    for (;;) {
+        if (in.pos == in.end && !fill()) return any ? Got::partial : Got::end;
+        any = true;
+        const char* from = in.buf + in.pos;
+        const std::size_t avail = in.end - in.pos;
+        const void* nl = std::memchr(from, '\n', avail);
+        const std::size_t take = nl ? static_cast<std::size_t>(static_cast<const char*>(nl) - from)
+                                    : avail;
+        const std::size_t room = kept - n;
+        const std::size_t copy = take < room ? take : room;
+        std::memcpy(head + n, from, copy);
+        n += copy;
+        in.pos += take;
+        if (nl) {
+            ++in.pos;
+            return Got::line;
+        }
+    }
+}
+
+}  // namespace zefrin::reader

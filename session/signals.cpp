@@ -1,0 +1,69 @@
+// Signal handlers: one line on standard error, the units closed, then the
+// status or the abort of the signal's row. Only async-signal-safe calls.
+#include "session/signals.hpp"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstring>
+
+#include "session/diagnostic.hpp"
+#include "session/units.hpp"
+
+namespace zefrin {
+
+namespace {
+
+struct Row {
+    int sig;
+    const char* text;  // the line written to standard error
+    bool aborts;       // abort after closing, else exit status 1
+};
+
+constexpr Row rows[] = {
+    {SIGINT, "Interrupt\n", false},        {SIGTERM, "Killed\n", false},
+    {SIGQUIT, "Quit signal\n", true},      {SIGFPE, "Floating Exception\n", true},
+    {SIGTRAP, "Trace trap\n", true},       {SIGABRT, "IOT Trap\n", true},
+};
+
+void on_signal(int sig) {
+    for (const Row& r : rows) {
+        if (r.sig != sig) continue;
+        (void)!::write(2, r.text, std::strlen(r.text));
+        units::close_all(true);
+        if (!r.aborts) ::_exit(1);
+        abort_now();
+    }
+    ::_exit(1);
+}
+
+sigset_t caught() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (const Row& r : rows) sigaddset(&set, r.sig);
+    return set;
+}
+
+}  // namespace
+
+void catch_signals() {
+    struct sigaction sa {};
+    sa.sa_handler = on_signal;
+    sa.sa_mask = caught();  // one handler at a time
+    sa.sa_flags = SA_RESTART;
+    for (const Row& r : rows) {
+        if (r.sig == SIGINT || r.sig == SIGQUIT) {
+            struct sigaction old {};
+            if (::sigaction(r.sig, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
+        }
+        ::sigaction(r.sig, &sa, nullptr);
+    }
+}
+
+void hold_signals() noexcept {
+    sigset_t set = caught();
+    sigdelset(&set, SIGABRT);
+    ::sigprocmask(SIG_BLOCK, &set, nullptr);
+}
+
+}  // namespace zefrin
