@@ -55,12 +55,17 @@ void normal_end() {
 
 }  // namespace
 
-[[noreturn]] void session() {
+void start() {
     units::guard_standard_streams();
     catch_signals();
     if (const int err = units::open_log())
         fail("open", std::strerror(err), Unit::log, nullptr, true, true);
+    // Every orderly end passes through exit(), and with it this closing.
     std::atexit(normal_end);
+}
+
+[[noreturn]] void session() {
+    start();
 
     PassageInput& in = input;
     for (;;) {

@@ -3,6 +3,12 @@
 
 namespace zefrin {
 
+// Opens the units for a run: standard streams guarded, signals caught, the
+// log opened (or the run stopped with the "open" diagnostic), and the
+// closing of the units tied to exit(), so every exit(n) closes them as at a
+// normal end.
+void start();
+
 // Runs the whole program: opens the log, then prompts and reports until the
 // answer N or n, a bad first answer, or an error of the input/output layer.
 // Returns only by ending the process.
