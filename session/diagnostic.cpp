@@ -22,7 +22,19 @@ struct Text {
     }
 };
 
+EndHook end_hook = nullptr;
+
 }  // namespace
+
+void set_end_hook(EndHook hook) { end_hook = hook; }
+
+void finish(int status) {
+    if (end_hook != nullptr) {
+        units::close_all();
+        end_hook(status);
+    }
+    std::exit(status);
+}
 
 [[noreturn]] void abort_now() noexcept {
     struct sigaction sa {};
@@ -34,7 +46,7 @@ struct Text {
 
 void fail(const char* context, const char* message, Unit unit, const char* format, bool writing,
           bool direct) {
-    hold_signals();
+    if (end_hook == nullptr) hold_signals();
     Text t;
     t.add(context);
     t.add(": ");
@@ -63,6 +75,7 @@ void fail(const char* context, const char* message, Unit unit, const char* forma
         left -= static_cast<std::size_t>(r);
     }
     units::close_all();
+    if (end_hook != nullptr) end_hook(-SIGABRT);
     abort_now();
 }
 

@@ -12,6 +12,16 @@ enum class Unit { keyboard = 5, log = 7 };
 [[noreturn]] void fail(const char* context, const char* message, Unit unit, const char* format,
                        bool writing, bool direct = false);
 
+// The orderly end of the run with an exit status: through exit(), which
+// closes the units (see start()).
+[[noreturn]] void finish(int status);
+
+// For tests and fuzzing inside one process: when set, finish and fail close
+// the units and then call the hook (with the status, or -SIGABRT for the
+// abort) instead of ending the process. The hook must not return: it throws.
+using EndHook = void (*)(int status);
+void set_end_hook(EndHook hook);
+
 // Restores the default action of the abort signal and raises it.
 [[noreturn]] void abort_now() noexcept;
 

@@ -16,13 +16,6 @@ namespace zefrin {
 
 namespace {
 
-// The values of the last report, first the built-in ones: a proton of
-// 1.206 GeV/c through 1 cm of copper.
-float rms0x = 0.9382796f, sigax = 31.0f, sigex = -1.0f;
-float p0x = 1.206f, rhox = 8.96f, fracx = 1.0f;
-float p1x = 1.0f, z1x = 29.0f, p2x = 0.0f, z2x = 0.0f, p3x = 0.0f, z3x = 0.0f;
-float tx = 0.01f;  // m
-
 // The input ended inside the last answer line (no line end after it).
 bool input_ended = false;
 
@@ -64,8 +57,19 @@ void start() {
     std::atexit(normal_end);
 }
 
-[[noreturn]] void session() {
-    start();
+[[noreturn]] void dialogue() {
+    // The values of the last report, first the built-in ones: a proton of
+    // 1.206 GeV/c through 1 cm of copper.
+    float rms0x = 0.9382796f, sigax = 31.0f, sigex = -1.0f;
+    float p0x = 1.206f, rhox = 8.96f, fracx = 1.0f;
+    float p1x = 1.0f, z1x = 29.0f, p2x = 0.0f, z2x = 0.0f, p3x = 0.0f, z3x = 0.0f;
+    float tx = 0.01f;  // m
+
+    input_ended = false;
+    reader::reset();
+    input = PassageInput{};
+    derived = Derived{};
+    icount = 0;
 
     PassageInput& in = input;
     for (;;) {
@@ -74,7 +78,7 @@ void start() {
         float v[7];
         prompt<"('Enter: mass (GeV/c2), siga (mb), sige (mb) ',$)">();
         // A bad first answer is the way out: no report, status 0.
-        if (!numbers("(3F10.1)", 3, v)) std::exit(0);
+        if (!numbers("(3F10.1)", 3, v)) finish(0);
         in.mass = v[0];
         in.siga = v[1];
         in.sige = v[2];
@@ -132,8 +136,13 @@ void start() {
         std::size_t n = 0;
         answer(head, n, "(A1)");
         const char ans = n > 0 ? head[0] : ' ';
-        if (ans == 'N' || ans == 'n') std::exit(0);
+        if (ans == 'N' || ans == 'n') finish(0);
     }
+}
+
+[[noreturn]] void session() {
+    start();
+    dialogue();
 }
 
 }  // namespace zefrin

@@ -9,6 +9,11 @@ namespace zefrin {
 // normal end.
 void start();
 
+// The dialogue loop on units already opened, from the first values: prompts
+// and reports until the answer N or n, a bad first answer, or an error of the
+// input/output layer. Returns only by ending the run (finish or fail).
+[[noreturn]] void dialogue();
+
 // Runs the whole program: opens the log, then prompts and reports until the
 // answer N or n, a bad first answer, or an error of the input/output layer.
 // Returns only by ending the process.

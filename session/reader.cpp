@@ -152,6 +152,12 @@ bool fill() {
 
 }  // namespace
 
+void reset() {
+    in.pos = 0;
+    in.end = 0;
+    in.ended = false;
+}
+
 Got read_line(char (&head)[kept], std::size_t& n) {
     n = 0;
     bool any = false;

@@ -25,6 +25,9 @@ enum class Got {
     end,      // the input had ended: no line
 };
 
+// Forgets what was read ahead of standard input: a new run reads afresh.
+void reset();
+
 // Reads the next line of standard input, keeping its first `kept`
 // characters in head (length in n) and discarding the rest.
 Got read_line(char (&head)[kept], std::size_t& n);

@@ -174,7 +174,12 @@ int open_log() {
     if (fd < 0) fd = ::open(log_name, O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0) return errno;
     struct stat sb {};
+    term.state.store(0);
+    term.dead = false;
     logf.fd = fd;
+    logf.wrote = false;
+    logf.failed = false;
+    logf.closed = 0;
     logf.readonly = readonly;
     logf.regular = ::fstat(fd, &sb) == 0 && S_ISREG(sb.st_mode);
     // Rewound: the session writes the file from its first byte.
