@@ -19,7 +19,7 @@ bool is_digit(char c) { return c >= '0' && c <= '9'; }
 // digits x 10^e10, correctly rounded to double, then to float.
 float decimal(std::uint64_t digits, int ndigits, long e10) {
     if (digits == 0) return 0.0f;
-    constexpr double exact[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+    static constexpr double exact[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                 1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
     // Both operands exact in double: one rounding, the nearest double.
@@ -50,63 +50,61 @@ float decimal(std::uint64_t digits, int ndigits, long e10) {
 }  // namespace
 
 bool field(const char* s, std::size_t n, float& value) {
-    // The field without its blanks; anything but these characters is bad.
-    char c[10];
-    std::size_t m = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        const char ch = s[i];
-        if (ch == ' ') continue;
-        if (!(is_digit(ch) || ch == '+' || ch == '-' || ch == '.' || ch == 'E' || ch == 'e' ||
-              ch == 'D' || ch == 'd'))
-            return false;
-        if (m == sizeof c) return false;  // more than ten characters: never from fields()
-        c[m++] = ch;
-    }
-    std::size_t i = 0;
-    bool negative = false;
-    if (i < m && (c[i] == '+' || c[i] == '-')) negative = c[i++] == '-';
+    if (n > 10) return false;  // a field has ten characters at most
+    // Where the walk stands in: [sign] digits [point digits] [exponent].
+    enum State { start, sign, mantissa, mark, exponent_sign, exponent };
+    State st = start;
+    bool negative = false, point = false, eneg = false;
     std::uint64_t digits = 0;
     int ndigits = 0;  // significant digits kept in `digits`
     int seen = 0;     // digits of the number, leading zeros included
     int after = 0;    // digits after a typed point
-    bool point = false;
-    for (; i < m; ++i) {
-        if (is_digit(c[i])) {
-            ++seen;
-            if (point) ++after;
-            if (digits != 0 || c[i] != '0') {
-                digits = digits * 10 + static_cast<std::uint64_t>(c[i] - '0');
-                ++ndigits;
+    long exp = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const char c = s[i];
+        if (c == ' ') continue;  // blanks count for nothing, wherever they stand
+        if (is_digit(c)) {
+            if (st <= mantissa) {
+                st = mantissa;
+                ++seen;
+                if (point) ++after;
+                if (digits != 0 || c != '0') {
+                    digits = digits * 10 + static_cast<std::uint64_t>(c - '0');
+                    ++ndigits;
+                }
+            } else {
+                st = exponent;
+                exp = exp * 10 + (c - '0');
             }
-        } else if (c[i] == '.' && !point) {
+        } else if (c == '.') {
+            if (st > mantissa || point) return false;
             point = true;
+            st = mantissa;
+        } else if (c == '+' || c == '-') {
+            if (st == start) {
+                negative = c == '-';
+                st = sign;
+            } else if ((st == mantissa && seen > 0) || st == mark) {
+                // A sign straight after the digits starts the exponent.
+                eneg = c == '-';
+                st = exponent_sign;
+            } else {
+                return false;
+            }
+        } else if (c == 'E' || c == 'e' || c == 'D' || c == 'd') {
+            if (st != mantissa || seen == 0) return false;  // no digits before it
+            st = mark;
         } else {
-            break;
+            return false;  // a tab, a letter, any other byte
         }
     }
+    if (st == mark || st == exponent_sign) return false;  // an exponent needs its integer
     if (seen == 0) {
-        // No digit: an empty field, a sign or a point alone reads as 0;
-        // an exponent with no digits before it is not a number.
-        if (i != m) return false;
-        value = 0.0f;
+        value = 0.0f;  // empty, blanks, a sign or a point alone
         return true;
     }
-    long exponent = 0;
-    if (i < m) {
-        const char e = c[i];
-        if (e == 'E' || e == 'e' || e == 'D' || e == 'd') ++i;
-        else if (e != '+' && e != '-') return false;  // a second point
-        bool eneg = false;
-        if (i < m && (c[i] == '+' || c[i] == '-')) eneg = c[i++] == '-';
-        if (i == m) return false;  // an exponent needs its integer
-        for (; i < m; ++i) {
-            if (!is_digit(c[i])) return false;
-            exponent = exponent * 10 + (c[i] - '0');
-        }
-        if (eneg) exponent = -exponent;
-    }
     // Without a typed point the last digit is the first decimal.
-    const long e10 = exponent - (point ? after : 1);
+    const long e10 = (eneg ? -exp : exp) - (point ? after : 1);
     const float v = decimal(digits, ndigits, e10);
     value = negative ? -v : v;
     return true;

@@ -1,6 +1,7 @@
 // The edit descriptors Fw.d and Iw, and the separator lines.
 #include "session/writer.hpp"
 
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -20,20 +21,23 @@ void pad(char* out, int w, bool minus, const char* text, int n) {
     std::memcpy(out + col, text, static_cast<std::size_t>(n));
 }
 
-constexpr std::uint64_t pow10(int d) {
-    std::uint64_t p = 1;
-    while (d-- > 0) p *= 10;
-    return p;
-}
+constexpr std::uint64_t powers[] = {1,         10,         100,         1000,
+                                    10000,     100000,     1000000,     10000000,
+                                    100000000, 1000000000, 10000000000, 100000000000,
+                                    1000000000000};
+
+// 10^k for the field sizes that formats allow (w <= 12).
+constexpr std::uint64_t pow10(int k) { return powers[k]; }
 
 // The magnitude m rounded to an integer count of 10^-d, ties to even, in
 // exact integer arithmetic on the float's own bits. Requires m < 10^12, d <= 6.
 std::uint64_t scaled(float m, int d) {
-    int e = 0;
-    const double frac = std::frexp(static_cast<double>(m), &e);  // m = frac * 2^e
-    // A float has 24 significant bits: m = mant * 2^(e - 24) exactly.
-    const auto mant = static_cast<std::uint64_t>(std::ldexp(frac, 24));
-    const int e2 = e - 24;
+    // m = mant * 2^e2 exactly: 24 significant bits, fewer for a subnormal.
+    const auto bits = std::bit_cast<std::uint32_t>(m);
+    const auto biased = static_cast<int>((bits >> 23) & 0xffu);
+    std::uint64_t mant = bits & 0x7fffffu;
+    if (biased != 0) mant |= 0x800000u;
+    const int e2 = (biased != 0 ? biased : 1) - 150;
     const std::uint64_t num = mant * pow10(d);  // < 2^24 * 10^6 < 2^44
     if (e2 >= 0) return num << e2;              // m < 10^12 keeps this below 2^63
     const int s = -e2;
@@ -65,25 +69,30 @@ void edit_f(char* out, int w, int d, float x) {
     const float m = std::fabs(x);
     // At 10^w or more the digits before the point alone overflow the field.
     if (static_cast<double>(m) >= static_cast<double>(pow10(w))) return asterisks(out, w);
-    std::uint64_t n = scaled(m, d);
+    const std::uint64_t n = scaled(m, d);
     if (n == 0) minus = false;  // no sign on a value that rounds to zero
-    // Digits of n, with a point before the last d, at least one digit before it.
-    char digits[24];
-    int len = 0;
-    do {
-        digits[len++] = static_cast<char>('0' + n % 10);
-        n /= 10;
-    } while (n != 0 || len < d + 1);
-    char text[26];
-    int t = 0;
-    for (int k = len - 1; k >= d; --k) text[t++] = digits[k];
-    text[t++] = '.';
-    for (int k = d - 1; k >= 0; --k) text[t++] = digits[k];
-    const int need = t + (minus ? 1 : 0);
-    if (need <= w) return pad(out, w, minus, text, t);
-    // One character too many: a lone leading zero gives way.
-    if (need == w + 1 && len == d + 1 && text[0] == '0') return pad(out, w, minus, text + 1, t - 1);
-    asterisks(out, w);
+    std::uint64_t ip = n / pow10(d), fp = n % pow10(d);
+    int ilen = 1;
+    for (std::uint64_t t = ip; t >= 10; t /= 10) ++ilen;
+    // The text is ilen digits, the point and d decimals; a lone leading zero
+    // gives way when the field is one character short.
+    const int need = ilen + 1 + d + (minus ? 1 : 0);
+    const bool drop_zero = need == w + 1 && ip == 0;
+    if (need > w && !drop_zero) return asterisks(out, w);
+    int col = w;
+    for (int k = 0; k < d; ++k) {
+        out[--col] = static_cast<char>('0' + fp % 10);
+        fp /= 10;
+    }
+    out[--col] = '.';
+    if (!drop_zero) {
+        do {
+            out[--col] = static_cast<char>('0' + ip % 10);
+            ip /= 10;
+        } while (ip != 0);
+    }
+    if (minus) out[--col] = '-';
+    while (col > 0) out[--col] = ' ';
 }
 
 void edit_i(char* out, int w, std::int32_t v) {
