@@ -27,11 +27,11 @@ struct Text {
     }
 };
 
-enum class Op : std::uint8_t { copy, real, integer };
-struct Step {
-    Op op;
-    std::uint16_t a;  // copy: offset into the literal text; real, integer: w
-    std::uint16_t b;  // copy: length; real: d
+// An edit descriptor placed in the line: its column, kind and field.
+struct Edit {
+    std::uint16_t col;
+    bool real;  // Fw.d, else Iw
+    std::uint8_t w, d;
 };
 
 // A malformed format stops the build: this call is not a constant expression.
@@ -103,43 +103,30 @@ constexpr void parse(const char* s, Sink& k) {
     if (s[end] != '\0') bad_format("text after the format");
 }
 
+// First pass: the width of the line and the number of values.
 struct Shape {
-    std::size_t lits = 0, steps = 0, values = 0, width = 0;
+    std::size_t values = 0, width = 0;
     bool open = false;  // ends in $: no line end
-    bool in_copy = false;
-    constexpr void chr(char) {
-        ++lits;
-        ++width;
-        if (!in_copy) ++steps;
-        in_copy = true;
-    }
+    constexpr void chr(char) { ++width; }
     constexpr void edit(bool, int w, int) {
-        ++steps;
         ++values;
         width += static_cast<std::size_t>(w);
-        in_copy = false;
     }
     constexpr void dollar() { open = true; }
 };
 
-template <std::size_t L, std::size_t S, std::size_t V>
+// Second pass: the line's fixed text in place (blanks under the fields) and
+// the fields to fill.
+template <std::size_t W, std::size_t V>
 struct Program {
-    std::array<char, L == 0 ? 1 : L> lits{};
-    std::array<Step, S == 0 ? 1 : S> steps{};
-    std::array<bool, V == 0 ? 1 : V> real{};  // kind of each value in order
-    std::size_t nl = 0, ns = 0, nv = 0;
-    bool in_copy = false;
-    constexpr void chr(char c) {
-        if (!in_copy) steps[ns++] = Step{Op::copy, static_cast<std::uint16_t>(nl), 0};
-        ++steps[ns - 1].b;
-        lits[nl++] = c;
-        in_copy = true;
-    }
+    std::array<char, W == 0 ? 1 : W> image{};
+    std::array<Edit, V == 0 ? 1 : V> edits{};
+    std::size_t col = 0, nv = 0;
+    constexpr void chr(char c) { image[col++] = c; }
     constexpr void edit(bool r, int w, int d) {
-        steps[ns++] = Step{r ? Op::real : Op::integer, static_cast<std::uint16_t>(w),
-                           static_cast<std::uint16_t>(d)};
-        real[nv++] = r;
-        in_copy = false;
+        edits[nv++] = Edit{static_cast<std::uint16_t>(col), r, static_cast<std::uint8_t>(w),
+                           static_cast<std::uint8_t>(d)};
+        for (int k = 0; k < w; ++k) image[col++] = ' ';
     }
     constexpr void dollar() {}
 };
@@ -152,7 +139,7 @@ struct Compiled {
         return k;
     }();
     static constexpr auto program = [] {
-        Program<shape.lits, shape.steps, shape.values> k;
+        Program<shape.width, shape.values> k;
         parse(F.s, k);
         return k;
     }();
@@ -184,7 +171,7 @@ consteval bool matches() {
     constexpr bool is_real[] = {std::is_same_v<V, float>..., false};
     constexpr bool is_int[] = {std::is_same_v<V, std::int32_t>..., false};
     for (std::size_t k = 0; k < sizeof...(V); ++k)
-        if (C::program.real[k] ? !is_real[k] : !is_int[k]) return false;
+        if (C::program.edits[k].real ? !is_real[k] : !is_int[k]) return false;
     return true;
 }
 
@@ -193,23 +180,13 @@ template <Text F>
 void build(char* out, const Value* v) {
     using C = Compiled<F>;
     const auto& p = C::program;
-    std::size_t col = 0, nv = 0;
-    for (std::size_t s = 0; s < p.ns; ++s) {
-        const Step st = p.steps[s];
-        switch (st.op) {
-            case Op::copy:
-                for (std::size_t c = 0; c < st.b; ++c) out[col + c] = p.lits[st.a + c];
-                col += st.b;
-                break;
-            case Op::real:
-                edit_f(out + col, st.a, st.b, v[nv++].f);
-                col += st.a;
-                break;
-            case Op::integer:
-                edit_i(out + col, st.a, v[nv++].i);
-                col += st.a;
-                break;
-        }
+    for (std::size_t c = 0; c < C::width; ++c) out[c] = p.image[c];
+    for (std::size_t k = 0; k < C::values; ++k) {
+        const Edit e = p.edits[k];
+        if (e.real)
+            edit_f(out + e.col, e.w, e.d, v[k].f);
+        else
+            edit_i(out + e.col, e.w, v[k].i);
     }
 }
 
