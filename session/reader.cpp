@@ -47,10 +47,10 @@ float decimal(std::uint64_t digits, int ndigits, long e10) {
     return f32(std::strtod(text, nullptr));
 }
 
-}  // namespace
-
-bool field(const char* s, std::size_t n, float& value) {
-    if (n > 10) return false;  // a field has ten characters at most
+// Reads one field from s: at most n characters (n <= 10), ended early by a
+// comma, which it consumes. used is set to the characters consumed.
+bool scan(const char* s, std::size_t n, float& value, std::size_t& used) {
+    used = n;
     // Where the walk stands in: [sign] digits [point digits] [exponent].
     enum State { start, sign, mantissa, mark, exponent_sign, exponent };
     State st = start;
@@ -63,6 +63,10 @@ bool field(const char* s, std::size_t n, float& value) {
     for (std::size_t i = 0; i < n; ++i) {
         const char c = s[i];
         if (c == ' ') continue;  // blanks count for nothing, wherever they stand
+        if (c == ',') {
+            used = i + 1;
+            break;
+        }
         if (is_digit(c)) {
             if (st <= mantissa) {
                 st = mantissa;
@@ -110,16 +114,22 @@ bool field(const char* s, std::size_t n, float& value) {
     return true;
 }
 
+}  // namespace
+
+bool field(const char* s, std::size_t n, float& value) {
+    std::size_t used = 0;
+    // The caller has cut the field: a comma inside it is not a number.
+    return n <= 10 && scan(s, n, value, used) && used == n;
+}
+
 bool fields(const char* line, std::size_t len, int n, float* values) {
     std::size_t pos = 0;
     bool ok = true;
     for (int k = 0; k < n; ++k) {
-        const std::size_t start = pos;
-        std::size_t end = pos;
-        while (end < len && end - start < 10 && line[end] != ',') ++end;
-        pos = end;
-        if (pos < len && line[pos] == ',' && pos - start < 10) ++pos;
-        if (!field(line + start, end - start, values[k])) ok = false;
+        const std::size_t avail = len - pos;
+        std::size_t used = 0;
+        if (!scan(line + pos, avail < 10 ? avail : 10, values[k], used)) ok = false;
+        pos += used;
     }
     return ok;
 }
