@@ -29,6 +29,15 @@ constexpr std::uint64_t powers[] = {1,         10,         100,         1000,
 // 10^k for the field sizes that formats allow (w <= 12).
 constexpr std::uint64_t pow10(int k) { return powers[k]; }
 
+// Two decimal digits at a time.
+constexpr char pairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+// The same powers as doubles, exact: the bound of the digits before the point.
+constexpr double limits[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12};
+
 // The magnitude m rounded to an integer count of 10^-d, ties to even, in
 // exact integer arithmetic on the float's own bits. Requires m < 10^12, d <= 6.
 std::uint64_t scaled(float m, int d) {
@@ -68,31 +77,40 @@ void edit_f(char* out, int w, int d, float x) {
     bool minus = std::signbit(x);
     const float m = std::fabs(x);
     // At 10^w or more the digits before the point alone overflow the field.
-    if (static_cast<double>(m) >= static_cast<double>(pow10(w))) return asterisks(out, w);
-    const std::uint64_t n = scaled(m, d);
+    if (static_cast<double>(m) >= limits[w]) return asterisks(out, w);
+    std::uint64_t n = scaled(m, d);
     if (n == 0) minus = false;  // no sign on a value that rounds to zero
-    std::uint64_t ip = n / pow10(d), fp = n % pow10(d);
-    int ilen = 1;
-    for (std::uint64_t t = ip; t >= 10; t /= 10) ++ilen;
-    // The text is ilen digits, the point and d decimals; a lone leading zero
-    // gives way when the field is one character short.
+    // The digits of n, with zeros in front up to d + 1 digits, so that the
+    // point always has a digit before it: text[first, end).
+    char text[24];
+    int first = 23;
+    while (n >= 100) {
+        const auto r = static_cast<unsigned>(n % 100);
+        n /= 100;
+        first -= 2;
+        text[first] = pairs[2 * r];
+        text[first + 1] = pairs[2 * r + 1];
+    }
+    if (n >= 10) {
+        first -= 2;
+        text[first] = pairs[2 * n];
+        text[first + 1] = pairs[2 * n + 1];
+    } else {
+        text[--first] = static_cast<char>('0' + n);
+    }
+    while (23 - first < d + 1) text[--first] = '0';
+    const int ilen = 23 - first - d;
     const int need = ilen + 1 + d + (minus ? 1 : 0);
-    const bool drop_zero = need == w + 1 && ip == 0;
+    // One character short: a lone leading zero gives way.
+    const bool drop_zero = need == w + 1 && ilen == 1 && text[first] == '0';
     if (need > w && !drop_zero) return asterisks(out, w);
-    int col = w;
-    for (int k = 0; k < d; ++k) {
-        out[--col] = static_cast<char>('0' + fp % 10);
-        fp /= 10;
-    }
-    out[--col] = '.';
-    if (!drop_zero) {
-        do {
-            out[--col] = static_cast<char>('0' + ip % 10);
-            ip /= 10;
-        } while (ip != 0);
-    }
-    if (minus) out[--col] = '-';
-    while (col > 0) out[--col] = ' ';
+    if (drop_zero) ++first;
+    int col = w - (need - (drop_zero ? 1 : 0));
+    for (int k = 0; k < col; ++k) out[k] = ' ';
+    if (minus) out[col++] = '-';
+    for (int k = first; k < 23 - d; ++k) out[col++] = text[k];
+    out[col++] = '.';
+    for (int k = 23 - d; k < 23; ++k) out[col++] = text[k];
 }
 
 void edit_i(char* out, int w, std::int32_t v) {
