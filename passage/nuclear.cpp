@@ -58,19 +58,20 @@ void nuclear_elements() {
         alam = alam * 0.0001f;
         al = al + alam;
         simot[i] = sim;
+        const float a067 = fpow(a, 0.67f);
         float sime;
         if (in.sige >= 0.0f)
             sime = in.sige;
         else if (a <= 70.0f)
-            sime = 47.0f * fpow(a, 0.82f) - 42.0f * fpow(a, 0.67f);
+            sime = 47.0f * fpow(a, 0.82f) - 42.0f * a067;
         else
-            sime = 47.0f * fpow(a, 0.67f);
+            sime = 47.0f * a067;
         simet[i] = sime;
         dilam[i] = (alam * sime) / sim;
         // RMS angle of diffraction on the nucleus: as 1/(p0 R), with the
         // nuclear radius R growing as A^(1/3).
         const float q = 0.1396f / in.p0;
-        as[i] = fsqrt(((q * q) * 3.0f) / fpow(a, 0.67f));
+        as[i] = fsqrt(((q * q) * 3.0f) / a067);
         tlam = (tlam + alam) + dilam[i];
     }
 }
