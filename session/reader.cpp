@@ -1,6 +1,7 @@
 // Number fields as a user types them, and the lines of standard input.
 #include "session/reader.hpp"
 
+#include <poll.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -55,6 +56,7 @@ bool scan(const char* s, std::size_t n, float& value, std::size_t& used) {
     enum State { start, sign, mantissa, mark, exponent_sign, exponent };
     State st = start;
     bool negative = false, point = false, eneg = false;
+    bool idle = false;  // more signs or points than a number has, before any digit
     std::uint64_t digits = 0;
     int ndigits = 0;  // significant digits kept in `digits`
     int seen = 0;     // digits of the number, leading zeros included
@@ -68,6 +70,7 @@ bool scan(const char* s, std::size_t n, float& value, std::size_t& used) {
             break;
         }
         if (is_digit(c)) {
+            if (idle) return false;  // digits after stray signs or points
             if (st <= mantissa) {
                 st = mantissa;
                 ++seen;
@@ -81,7 +84,11 @@ bool scan(const char* s, std::size_t n, float& value, std::size_t& used) {
                 exp = exp * 10 + (c - '0');
             }
         } else if (c == '.') {
-            if (st > mantissa || point) return false;
+            if (st > mantissa) return false;
+            if (point) {
+                if (seen > 0) return false;  // a second point in a number
+                idle = true;
+            }
             point = true;
             st = mantissa;
         } else if (c == '+' || c == '-') {
@@ -92,6 +99,8 @@ bool scan(const char* s, std::size_t n, float& value, std::size_t& used) {
                 // A sign straight after the digits starts the exponent.
                 eneg = c == '-';
                 st = exponent_sign;
+            } else if (seen == 0 && st <= mantissa) {
+                idle = true;  // signs and points with no digit: still nothing
             } else {
                 return false;
             }
@@ -148,6 +157,12 @@ bool fill() {
     for (;;) {
         const ssize_t r = ::read(0, in.buf, sizeof in.buf);
         if (r < 0 && errno == EINTR) continue;
+        if (r < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            // A keyboard left non-blocking by someone else: wait for the line.
+            pollfd p{0, POLLIN, 0};
+            ::poll(&p, 1, -1);
+            continue;
+        }
         if (r <= 0) {
             in.ended = true;  // end of input, or a keyboard that cannot be read
             return false;

@@ -60,9 +60,16 @@ void catch_signals() {
     }
 }
 
+Deferred::Deferred() noexcept {
+    const sigset_t set = caught();
+    ::sigprocmask(SIG_BLOCK, &set, &old_);
+}
+
+Deferred::~Deferred() { ::sigprocmask(SIG_SETMASK, &old_, nullptr); }
+
 void hold_signals() noexcept {
-    sigset_t set = caught();
-    sigdelset(&set, SIGABRT);
+    // The abort signal too: abort() itself lets it through when it is due.
+    const sigset_t set = caught();
     ::sigprocmask(SIG_BLOCK, &set, nullptr);
 }
 

@@ -1,6 +1,8 @@
 // The signals the program catches for the whole run.
 #pragma once
 
+#include <signal.h>
+
 namespace zefrin {
 
 // Installs the handlers of interrupt, termination, quit, floating-point
@@ -8,8 +10,22 @@ namespace zefrin {
 // when the program started stays ignored.
 void catch_signals();
 
-// Blocks the caught signals (abort excepted) for the rest of the run, so an
-// orderly ending is not cut short by a handler.
+// Blocks the caught signals for the rest of the run, so an orderly ending is
+// not cut short by a handler (abort() still delivers its own signal).
 void hold_signals() noexcept;
+
+// Holds the caught signals back while it lives, then lets them in again: for
+// a write whose progress a handler could not know (the handler would write
+// again what a returning write had already written).
+class Deferred {
+public:
+    Deferred() noexcept;
+    ~Deferred();
+    Deferred(const Deferred&) = delete;
+    Deferred& operator=(const Deferred&) = delete;
+
+private:
+    sigset_t old_;
+};
 
 }  // namespace zefrin

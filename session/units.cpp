@@ -3,16 +3,19 @@
 #include "session/units.hpp"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <climits>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
 
 #include "session/diagnostic.hpp"
+#include "session/signals.hpp"
 
 namespace zefrin::units {
 
@@ -22,14 +25,18 @@ namespace {
 // consistent pair: the high bits a position, the low bits the bytes held.
 using Word = std::uint64_t;
 static_assert(std::atomic<Word>::is_always_lock_free);
+static_assert(std::atomic<bool>::is_always_lock_free);
 
 // The terminal: bytes [sent, held) of the buffer are still to be written.
-// Lines are added only at prompts' distance, so a report fits easily.
+// A report is written out at the latest at the next prompt, so it fits.
 struct Terminal {
     static constexpr std::size_t size = 1 << 15;
+    // Written a piece at a time: a pipe takes a piece this size whole or not
+    // at all, so a handler never has to guess how much of it went out.
+    static constexpr std::size_t piece = PIPE_BUF;
     char buf[size];
-    std::atomic<Word> state{0};  // sent << 32 | held
-    bool dead = false;           // the reader went away (broken pipe)
+    std::atomic<Word> state{0};     // sent << 32 | held
+    std::atomic<bool> dead{false};  // the reader went away (broken pipe)
 };
 
 // The log: the buffer holds complete lines only, to be written at file
@@ -44,9 +51,9 @@ struct Log {
     bool readonly = false;
     bool regular = false;
     bool seekable = false;
-    bool wrote = false;   // this session has written a line to the log
-    bool failed = false;  // a write failed: the log keeps what it had
-    volatile sig_atomic_t closed = 0;
+    std::atomic<bool> wrote{false};   // this session has written a line to the log
+    std::atomic<bool> failed{false};  // a write failed: the log keeps what it had
+    std::atomic<bool> closed{false};
 };
 
 Terminal term;
@@ -67,30 +74,63 @@ void put(int fd, const char* s) noexcept {
     }
 }
 
-// Writes the terminal's pending bytes. Returns false on a broken pipe.
-bool drain_terminal() noexcept {
+// Waits until fd can take bytes; false when it cannot within the time (ms;
+// -1 for as long as it takes).
+bool writable(int fd, int ms) noexcept {
+    for (;;) {
+        pollfd p{fd, POLLOUT, 0};
+        const int r = ::poll(&p, 1, ms);
+        if (r < 0 && errno == EINTR) continue;
+        return r > 0;
+    }
+}
+
+// Writes the terminal's pending bytes. A handler (patient false) writes only
+// what the terminal takes at once: a stalled reader must not keep it from
+// ending the run. Returns false on a broken pipe.
+bool drain_terminal(bool patient) noexcept {
     Word st = term.state.load();
     std::size_t sent = st >> 32, held = st & 0xffffffffu;
     bool ok = true;
-    while (sent < held && !term.dead) {
-        const ssize_t r = ::write(1, term.buf + sent, held - sent);
-        if (r < 0 && errno == EINTR) continue;
-        if (r <= 0) {
-            if (r < 0 && errno == EPIPE) ok = false;
-            break;  // other failures of the terminal are not reported
+    while (sent < held && !term.dead.load()) {
+        // Wait with the signals let in: nothing is under way that a handler
+        // could write twice.
+        if (!writable(1, patient ? -1 : 0)) {
+            if (patient) continue;
+            break;
         }
-        sent += static_cast<std::size_t>(r);
-        term.state.store(Word{sent} << 32 | held);
+        const std::size_t n = held - sent < Terminal::piece ? held - sent : Terminal::piece;
+        ssize_t r;
+        {
+            // From the write to the record of what it wrote, a handler waits.
+            const Deferred hold;
+            r = ::write(1, term.buf + sent, n);
+            if (r > 0) {
+                sent += static_cast<std::size_t>(r);
+                term.state.store(Word{sent} << 32 | held);
+            }
+        }
+        if (r > 0) continue;
+        if (r < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;
+        if (r < 0 && errno == EPIPE) ok = false;
+        break;  // other failures of the terminal are not reported
     }
     term.state.store(0);
     return ok;
 }
 
+void close_log(bool from_handler) noexcept;
+
 [[noreturn]] void broken_pipe() {
-    term.dead = true;
-    close_all(false);
+    hold_signals();
+    term.dead.store(true);
+    close_log(false);
     if (sigpipe_default) {
         ::signal(SIGPIPE, SIG_DFL);
+        sigset_t pipe;
+        sigemptyset(&pipe);
+        sigaddset(&pipe, SIGPIPE);
+        ::sigprocmask(SIG_UNBLOCK, &pipe, nullptr);
         ::raise(SIGPIPE);
     }
     ::_exit(1);
@@ -113,7 +153,7 @@ int drain_log() noexcept {
             // Keep only the complete lines that reached the file.
             std::size_t keep = done;
             while (keep > 0 && logf.buf[keep - 1] != '\n') --keep;
-            logf.failed = true;
+            logf.failed.store(true);
             logf.state.store((base + keep) << Log::held_bits);
             return err;
         }
@@ -121,6 +161,14 @@ int drain_log() noexcept {
     }
     logf.state.store((base + held) << Log::held_bits);
     return 0;
+}
+
+// A log that is not seekable (a pipe) cannot be written twice harmlessly:
+// there a flush is not interrupted.
+int flush_log() noexcept {
+    if (logf.seekable) return drain_log();
+    const Deferred hold;
+    return drain_log();
 }
 
 void report_log_failure(int err) noexcept {
@@ -134,17 +182,19 @@ void report_log_failure(int err) noexcept {
     put(2, "\n");
 }
 
+// Writes what the log holds and cuts the file after it. Safe to run again
+// if it was interrupted: writing and cutting are both idempotent.
 void close_log(bool from_handler) noexcept {
-    if (logf.closed || logf.fd < 0) return;
-    logf.closed = 1;
-    if (!logf.failed) {
-        const int err = drain_log();
+    if (logf.closed.load() || logf.fd < 0) return;
+    if (!logf.failed.load()) {
+        const int err = flush_log();
         // strerror is not for a signal handler: there the failure goes unsaid.
         if (err != 0 && !from_handler) report_log_failure(err);
     }
-    if (logf.wrote && logf.regular)
-        (void)::ftruncate(logf.fd, static_cast<off_t>(logf.state.load() >> Log::held_bits));
-    ::close(logf.fd);
+    const Word st = logf.state.load();
+    if ((logf.wrote.load() || st != 0) && logf.regular)
+        (void)::ftruncate(logf.fd, static_cast<off_t>(st >> Log::held_bits));
+    if (!logf.closed.exchange(true)) ::close(logf.fd);
 }
 
 }  // namespace
@@ -162,6 +212,9 @@ void guard_standard_streams() {
     struct sigaction old {};
     if (::sigaction(SIGPIPE, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) sigpipe_default = false;
     ::signal(SIGPIPE, SIG_IGN);
+    // A log beyond the file-size limit fails with EFBIG, reported like any
+    // failing write, instead of killing the run in the middle of a line.
+    ::signal(SIGXFSZ, SIG_IGN);
 }
 
 int open_log() {
@@ -175,11 +228,11 @@ int open_log() {
     if (fd < 0) return errno;
     struct stat sb {};
     term.state.store(0);
-    term.dead = false;
+    term.dead.store(false);
     logf.fd = fd;
-    logf.wrote = false;
-    logf.failed = false;
-    logf.closed = 0;
+    logf.wrote.store(false);
+    logf.failed.store(false);
+    logf.closed.store(false);
     logf.readonly = readonly;
     logf.regular = ::fstat(fd, &sb) == 0 && S_ISREG(sb.st_mode);
     // Rewound: the session writes the file from its first byte.
@@ -195,9 +248,8 @@ void terminal(const char* line, std::size_t n) {
         cap->terminal.append(line, n);
         return;
     }
-    if (term.dead) return;
-    Word st = term.state.load();
-    std::size_t held = st & 0xffffffffu;
+    if (term.dead.load()) return;
+    std::size_t held = term.state.load() & 0xffffffffu;
     if (held + n > Terminal::size) {
         flush_terminal();
         held = 0;
@@ -211,26 +263,31 @@ void log_only(const char* format, const char* line, std::size_t n) {
         cap->log.append(line, n);
         return;
     }
-    if (logf.fd < 0 || logf.closed) return;
+    if (logf.fd < 0 || logf.closed.load()) return;
     if (logf.readonly) fail("write start", "can't write file", Unit::log, format, true);
-    if (!logf.wrote) {
-        // The first line of this session: an older log goes at once, so the
-        // file never holds lines of two sessions.
-        logf.wrote = true;
-        if (logf.regular) (void)::ftruncate(logf.fd, 0);
-    }
-    if (logf.failed) return;
-    std::size_t held = logf.state.load() & held_mask;
+    if (logf.failed.load()) return;
+    const Word st = logf.state.load();
+    std::size_t held = st & held_mask;
+    Word base = st >> Log::held_bits;
     if (held + n > Log::size) {
-        if (const int err = drain_log()) {
+        if (const int err = flush_log()) {
+            flush_terminal();  // the message follows what the terminal shows
             report_log_failure(err);
             return;
         }
         held = 0;
+        base = logf.state.load() >> Log::held_bits;
     }
     std::memcpy(logf.buf + held, line, n);
-    const Word base = logf.state.load() >> Log::held_bits;
     logf.state.store(base << Log::held_bits | (held + n));
+    if (!logf.wrote.load()) {
+        // The first line of this session, now held: an older log goes at
+        // once, so the file never holds lines of two sessions. (A handler
+        // before this point leaves the older log whole; after it, it cuts
+        // the file after this line.)
+        logf.wrote.store(true);
+        if (logf.regular) (void)::ftruncate(logf.fd, 0);
+    }
 }
 
 void both(const char* format, const char* line, std::size_t n) {
@@ -244,14 +301,15 @@ void prompt(const char* text, std::size_t n) {
 }
 
 void flush_terminal() {
-    if (cap || term.dead) return;
-    if (!drain_terminal()) broken_pipe();
+    if (cap || term.dead.load()) return;
+    if (!drain_terminal(true)) broken_pipe();
 }
 
 void close_all(bool from_handler) noexcept {
     if (cap) return;
-    (void)drain_terminal();
+    // The log first: a terminal that takes nothing must not cost its lines.
     close_log(from_handler);
+    (void)drain_terminal(!from_handler);
 }
 
 }  // namespace zefrin::units

@@ -2,6 +2,7 @@
 #include "session/writer.hpp"
 
 #include <bit>
+#include <cassert>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -73,6 +74,10 @@ void separator(std::int32_t k) {
 }  // namespace
 
 void edit_f(char* out, int w, int d, float x) {
+    // Formats are checked when the program is built: 1 <= w <= 12, d <= 6.
+    assert(w >= 1 && w <= 12 && d >= 0 && d <= 6);
+    if (w < 1) return;
+    if (w > 12 || d < 0 || d > 6) return asterisks(out, w);
     if (!std::isfinite(x)) return asterisks(out, w);
     bool minus = std::signbit(x);
     const float m = std::fabs(x);
