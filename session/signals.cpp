@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstring>
 
 #include "session/diagnostic.hpp"
@@ -26,7 +27,14 @@ constexpr Row rows[] = {
     {SIGTRAP, "Trace trap\n", true},       {SIGABRT, "IOT Trap\n", true},
 };
 
-void on_signal(int sig) {
+// While the main path holds signals back (see Deferred), a caught signal
+// only leaves its number here; the path ends the run when it lets go.
+std::atomic<int> deferring{0};
+std::atomic<int> pending{0};
+static_assert(std::atomic<int>::is_always_lock_free);
+
+// The ending of a caught signal: its line, the units closed, its outcome.
+[[noreturn]] void end_by(int sig) {
     for (const Row& r : rows) {
         if (r.sig != sig) continue;
         (void)!::write(2, r.text, std::strlen(r.text));
@@ -35,6 +43,14 @@ void on_signal(int sig) {
         abort_now();
     }
     ::_exit(1);
+}
+
+void on_signal(int sig) {
+    if (deferring.load() != 0) {
+        pending.store(sig);
+        return;
+    }
+    end_by(sig);
 }
 
 sigset_t caught() {
@@ -50,7 +66,9 @@ void catch_signals() {
     struct sigaction sa {};
     sa.sa_handler = on_signal;
     sa.sa_mask = caught();  // one handler at a time
-    sa.sa_flags = SA_RESTART;
+    // No SA_RESTART: a write waiting for room gives up with EINTR, so a held
+    // signal is taken without waiting for a stalled reader.
+    sa.sa_flags = 0;
     for (const Row& r : rows) {
         if (r.sig == SIGINT || r.sig == SIGQUIT) {
             struct sigaction old {};
@@ -60,12 +78,12 @@ void catch_signals() {
     }
 }
 
-Deferred::Deferred() noexcept {
-    const sigset_t set = caught();
-    ::sigprocmask(SIG_BLOCK, &set, &old_);
-}
+Deferred::Deferred() noexcept { deferring.fetch_add(1); }
 
-Deferred::~Deferred() { ::sigprocmask(SIG_SETMASK, &old_, nullptr); }
+Deferred::~Deferred() {
+    if (deferring.fetch_sub(1) != 1) return;
+    if (const int sig = pending.exchange(0)) end_by(sig);
+}
 
 void hold_signals() noexcept {
     // The abort signal too: abort() itself lets it through when it is due.

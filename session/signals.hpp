@@ -1,8 +1,6 @@
 // The signals the program catches for the whole run.
 #pragma once
 
-#include <signal.h>
-
 namespace zefrin {
 
 // Installs the handlers of interrupt, termination, quit, floating-point
@@ -14,18 +12,16 @@ void catch_signals();
 // not cut short by a handler (abort() still delivers its own signal).
 void hold_signals() noexcept;
 
-// Holds the caught signals back while it lives, then lets them in again: for
-// a write whose progress a handler could not know (the handler would write
-// again what a returning write had already written).
+// Holds the endings of caught signals back while it lives, and carries out
+// one that came meanwhile when it goes: for a write whose progress a handler
+// could not know (it would write again what a returning write had written).
+// Costs no system call.
 class Deferred {
 public:
     Deferred() noexcept;
     ~Deferred();
     Deferred(const Deferred&) = delete;
     Deferred& operator=(const Deferred&) = delete;
-
-private:
-    sigset_t old_;
 };
 
 }  // namespace zefrin

@@ -93,16 +93,13 @@ bool drain_terminal(bool patient) noexcept {
     std::size_t sent = st >> 32, held = st & 0xffffffffu;
     bool ok = true;
     while (sent < held && !term.dead.load()) {
-        // Wait with the signals let in: nothing is under way that a handler
-        // could write twice.
-        if (!writable(1, patient ? -1 : 0)) {
-            if (patient) continue;
-            break;
-        }
+        if (!patient && !writable(1, 0)) break;
         const std::size_t n = held - sent < Terminal::piece ? held - sent : Terminal::piece;
         ssize_t r;
         {
-            // From the write to the record of what it wrote, a handler waits.
+            // From the write to the record of what it wrote, a signal waits:
+            // a handler would write the same bytes again. A write still
+            // waiting for room is interrupted, having written nothing.
             const Deferred hold;
             r = ::write(1, term.buf + sent, n);
             if (r > 0) {
@@ -110,8 +107,12 @@ bool drain_terminal(bool patient) noexcept {
                 term.state.store(Word{sent} << 32 | held);
             }
         }
-        if (r > 0) continue;
-        if (r < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;
+        if (r > 0 || (r < 0 && errno == EINTR)) continue;
+        if (r < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            // A terminal left non-blocking by someone else: wait for room.
+            if (patient && writable(1, -1)) continue;
+            break;
+        }
         if (r < 0 && errno == EPIPE) ok = false;
         break;  // other failures of the terminal are not reported
     }
