@@ -61,14 +61,11 @@ std::uint64_t scaled(float m, int d) {
 // A separator line: to the terminal, and to the log only when k is 1.
 template <fmt::Text F>
 void separator(std::int32_t k) {
-    using C = fmt::Compiled<F>;
-    char buf[C::width + 1];
-    fmt::build<F>(buf, nullptr);
-    buf[C::width] = '\n';
+    const auto buf = fmt::closed<F>(nullptr);
     if (k == 1)
-        units::both(F.s, buf, sizeof buf);
+        units::both(F.s, buf.data(), buf.size());
     else
-        units::terminal(buf, sizeof buf);
+        units::terminal(buf.data(), buf.size());
 }
 
 }  // namespace

@@ -205,29 +205,36 @@ void prompt(const char* text, std::size_t n);
 // checked against that and against its values when the program is built.
 constexpr std::size_t report_width = 80;
 
+namespace fmt {
+
+// The line of format F with its line end.
+template <Text F>
+std::array<char, Compiled<F>::width + 1> closed(const Value* v) {
+    static_assert(!Compiled<F>::shape.open, "a line ends with a line end");
+    std::array<char, Compiled<F>::width + 1> buf;
+    build<F>(buf.data(), v);
+    buf.back() = '\n';
+    return buf;
+}
+
+}  // namespace fmt
+
 // A report line: to the terminal, then the same bytes to the log.
 template <fmt::Text F, class... V>
 void line(V... v) {
-    using C = fmt::Compiled<F>;
-    static_assert(!C::shape.open, "a report line ends with a line end");
-    static_assert(C::width == report_width, "a report line is 80 characters wide");
+    static_assert(fmt::Compiled<F>::width == report_width, "a report line is 80 characters wide");
     static_assert(fmt::matches<F, V...>(), "values do not match the edit descriptors");
     const fmt::Value vals[] = {fmt::value(v)..., fmt::value(0)};
-    char buf[C::width + 1];
-    fmt::build<F>(buf, vals);
-    buf[C::width] = '\n';
-    units::both(F.s, buf, C::width + 1);
+    const auto buf = fmt::closed<F>(vals);
+    units::both(F.s, buf.data(), buf.size());
 }
 
 // A line for the log only (the page-control lines).
 template <fmt::Text F>
 void log_line() {
-    using C = fmt::Compiled<F>;
-    static_assert(C::values == 0 && !C::shape.open);
-    char buf[C::width + 1];
-    fmt::build<F>(buf, nullptr);
-    buf[C::width] = '\n';
-    units::log_only(F.s, buf, C::width + 1);
+    static_assert(fmt::Compiled<F>::values == 0);
+    const auto buf = fmt::closed<F>(nullptr);
+    units::log_only(F.s, buf.data(), buf.size());
 }
 
 // A prompt: a format ending in $, to the terminal only, flushed at once.
