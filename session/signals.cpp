@@ -35,6 +35,9 @@ static_assert(std::atomic<int>::is_always_lock_free);
 
 // The ending of a caught signal: its line, the units closed, its outcome.
 [[noreturn]] void end_by(int sig) {
+    // One ending only: a handler has the others blocked already, a held-back
+    // ending taken up on the main path blocks them here.
+    hold_signals();
     for (const Row& r : rows) {
         if (r.sig != sig) continue;
         (void)!::write(2, r.text, std::strlen(r.text));
