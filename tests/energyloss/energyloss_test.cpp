@@ -5,21 +5,15 @@
 #include <cmath>
 #include <string>
 
+#include "captured.hpp"
 #include "energyloss/distribution.hpp"
 #include "session/record.hpp"
-#include "session/units.hpp"
 
 namespace {
 
 using namespace zefrin;
-
-struct Captured {
-    units::Capture text;
-    Captured() { units::capture(&text); }
-    ~Captured() { units::capture(nullptr); }
-    Captured(const Captured&) = delete;
-    Captured& operator=(const Captured&) = delete;
-};
+using test::captured;
+using test::starred;
 
 // One layer: a3 0.45 mol/g and a4 = ln 330 (copper-like), delta 0, a proton
 // (mass 0.9382796) of total energy 1.6 GeV, tf = 0.66172 GeV, rho 8.96. Only
@@ -33,74 +27,55 @@ struct Captured {
 // trunc(9.999998 + 1) = 10; at dedx = tf, ncor = 2 and ncorr = trunc(10 + 1)
 // = 11 (dedx / (0.1 tf) rounds to 10); at 2.34 tf, ncor = 3, ncorr = 24. In
 // the Gaussian regime prob. energy loss and average loss are the same.
+// The warnings, each between two lines of asterisks.
+std::string landau(const char* n) {
+    return starred(" Landau  <  Energy loss distribution  <  Gauss: divide into" + std::string(n) +
+                   " smaller elements.");
+}
+std::string ten_percent(const char* n) {
+    return starred(" Energy loss  >  10% of entrance kinetic energy, divide into" + std::string(n) +
+                   " smaller regions.");
+}
+
 const struct {
     const char* what;
     float length, frac;
-    const char* lines;
+    std::string lines;
 } rows[] = {
-    {"g = 10: Gaussian", 0x1.e9feeap+4f, 0x1p+0f,
-     " *******************************************************************************\n"
-     " Energy loss  >  10% of entrance kinetic energy, divide into  8 smaller regions.\n"
-     " *******************************************************************************\n"
+    // clang-format off
+    {"g = 10: Gaussian",                                  0x1.e9feeap+4f, 1,
+     ten_percent("  8") +
      " *Gauss*   prob. energy loss =464.300, width =244.201, average loss =464.300 MeV\n"},
-    {"g just below 10: Landau, lx = 100", 0x1.e9fee8p+4f, 0x1p+0f,
-     " *******************************************************************************\n"
-     " Landau  <  Energy loss distribution  <  Gauss: divide into100 smaller elements.\n"
-     " *******************************************************************************\n"
-     " *******************************************************************************\n"
-     " Energy loss  >  10% of entrance kinetic energy, divide into  8 smaller regions.\n"
-     " *******************************************************************************\n"
+    {"g just below 10: Landau, lx = 100",                 0x1.e9fee8p+4f, 1,
+     landau("100") + ten_percent("  8") +
      " *Landau*  prob. energy loss =571.444, width =124.071, average loss =464.300 MeV\n"},
-    {"g = 0.1: Landau, no subdivision warning", 0x1.3998e8p-2f, 0x1p+0f,
+    {"g = 0.1: Landau, no subdivision warning",           0x1.3998e8p-2f, 1,
      " *Landau*  prob. energy loss =  4.383, width =  1.241, average loss =  4.643 MeV\n"},
-    {"g just above 0.1: lx = 2", 0x1.3998ecp-2f, 0x1p+0f,
-     " *******************************************************************************\n"
-     " Landau  <  Energy loss distribution  <  Gauss: divide into  2 smaller elements.\n"
-     " *******************************************************************************\n"
+    {"g just above 0.1: lx = 2",                          0x1.3998ecp-2f, 1,
+     landau("  2") +
      " *Landau*  prob. energy loss =  4.383, width =  1.241, average loss =  4.643 MeV\n"},
-    {"g = 0.37: lx = 4, truncated", 0x1.2213d6p+0f, 0x1p+0f,
-     " *******************************************************************************\n"
-     " Landau  <  Energy loss distribution  <  Gauss: divide into  4 smaller elements.\n"
-     " *******************************************************************************\n"
+    {"g = 0.37: lx = 4, truncated",                       0x1.2213d6p+0f, 1,
+     landau("  4") +
      " *Landau*  prob. energy loss = 17.617, width =  4.591, average loss = 17.179 MeV\n"},
-    {"dedx = 0.1 tf: no ten-percent warning", 0x1.175648p+2f, 0x1p+0f,
-     " *******************************************************************************\n"
-     " Landau  <  Energy loss distribution  <  Gauss: divide into 15 smaller elements.\n"
-     " *******************************************************************************\n"
+    {"dedx = 0.1 tf: no ten-percent warning",             0x1.175648p+2f, 1,
+     landau(" 15") +
      " *Landau*  prob. energy loss = 73.416, width = 17.683, average loss = 66.172 MeV\n"},
-    {"dedx just above 0.1 tf: ncorr = 2", 0x1.17564ap+2f, 0x1p+0f,
-     " *******************************************************************************\n"
-     " Landau  <  Energy loss distribution  <  Gauss: divide into 15 smaller elements.\n"
-     " *******************************************************************************\n"
-     " *******************************************************************************\n"
-     " Energy loss  >  10% of entrance kinetic energy, divide into  2 smaller regions.\n"
-     " *******************************************************************************\n"
+    {"dedx just above 0.1 tf: ncorr = 2",                 0x1.17564ap+2f, 1,
+     landau(" 15") + ten_percent("  2") +
      " *Landau*  prob. energy loss = 73.416, width = 17.683, average loss = 66.172 MeV\n"},
-    {"dedx = 0.45 tf: ncorr = 5", 0x1.3a411p+4f, 0x1p+0f,
-     " *******************************************************************************\n"
-     " Landau  <  Energy loss distribution  <  Gauss: divide into 65 smaller elements.\n"
-     " *******************************************************************************\n"
-     " *******************************************************************************\n"
-     " Energy loss  >  10% of entrance kinetic energy, divide into  5 smaller regions.\n"
-     " *******************************************************************************\n"
+    {"dedx = 0.45 tf: ncorr = 5",                         0x1.3a411p+4f,  1,
+     landau(" 65") + ten_percent("  5") +
      " *Landau*  prob. energy loss =358.255, width = 79.572, average loss =297.774 MeV\n"},
-    {"dedx just below tf: ten-percent warning, ncorr = 10", 0x1.5d2bd6p+5f, 0x1p+0f,
-     " *******************************************************************************\n"
-     " Energy loss  >  10% of entrance kinetic energy, divide into 10 smaller regions.\n"
-     " *******************************************************************************\n"
+    {"dedx just below tf: ten-percent warning, ncorr = 10", 0x1.5d2bd6p+5f, 1,
+     ten_percent(" 10") +
      " *Gauss*   prob. energy loss =661.720, width =348.035, average loss =661.720 MeV\n"},
-    {"dedx = tf, frac = 1: full-layer line, ncor = 2", 0x1.5d2bdap+5f, 0x1p+0f,
-     " *******************************************************************************\n"
-     " Energy loss >= kinetic energy,  divide into  2, better into 11 smaller regions.\n"
-     " *******************************************************************************\n"},
-    {"dedx = tf, frac just below 1: partial-layer line", 0x1.5d2bdap+5f, 0x1.fffffep-1f,
-     " *******************************************************************************\n"
-     " Energy loss would be  661.7 MeV > entrance kinetic energy =  661.7 MeV.........\n"
-     " *******************************************************************************\n"},
-    {"dedx = 2.34 tf, frac = 1: ncor = 3, ncorr = 24", 0x1.9887c8p+6f, 0x1p+0f,
-     " *******************************************************************************\n"
-     " Energy loss >= kinetic energy,  divide into  3, better into 24 smaller regions.\n"
-     " *******************************************************************************\n"},
+    {"dedx = tf, frac = 1: full-layer line, ncor = 2",    0x1.5d2bdap+5f, 1,
+     starred(" Energy loss >= kinetic energy,  divide into  2, better into 11 smaller regions.")},
+    {"dedx = tf, frac just below 1: partial-layer line",  0x1.5d2bdap+5f, 0x1.fffffep-1f,
+     starred(" Energy loss would be  661.7 MeV > entrance kinetic energy =  661.7 MeV.........")},
+    {"dedx = 2.34 tf, frac = 1: ncor = 3, ncorr = 24",    0x1.9887c8p+6f, 1,
+     starred(" Energy loss >= kinetic energy,  divide into  3, better into 24 smaller regions.")},
+    // clang-format on
 };
 
 TEST(EnergyLoss, RegimesAndWarningsAtTheirBoundaries) {
@@ -114,10 +89,9 @@ TEST(EnergyLoss, RegimesAndWarningsAtTheirBoundaries) {
         input.length = r.length;
         input.frac = r.frac;
         input.rho = 8.96f;
-        Captured cap;
-        enrg1(a3, a4, rad, delta, mass, e0);
-        EXPECT_EQ(cap.text.terminal, r.lines);
-        EXPECT_EQ(cap.text.log, r.lines);
+        const auto text = captured([&] { enrg1(a3, a4, rad, delta, mass, e0); });
+        EXPECT_EQ(text.terminal, r.lines);
+        EXPECT_EQ(text.log, r.lines);
         EXPECT_EQ(input.length, r.length) << "enrg1 changes nothing";
     }
 }
@@ -131,11 +105,11 @@ TEST(EnergyLoss, ThicknessInRadiationLengthsNotRead) {
     std::string first;
     for (const float rad : {0.0f, 0.692f, 1.0e30f}) {
         SCOPED_TRACE(rad);
-        Captured cap;
-        enrg1(0.45f, 0x1.732456p+2f, rad, 0.0f, 0.9382796f, 1.6f);
+        const auto text =
+            captured([&] { enrg1(0.45f, 0x1.732456p+2f, rad, 0.0f, 0.9382796f, 1.6f); });
         if (first.empty())
-            first = cap.text.terminal;
-        EXPECT_EQ(cap.text.terminal, first);
+            first = text.terminal;
+        EXPECT_EQ(text.terminal, first);
     }
 }
 

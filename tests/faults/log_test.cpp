@@ -6,14 +6,12 @@
 #include <unistd.h>
 
 #include <climits>
-#include <functional>
 #include <string>
 
 #include "expect.hpp"
-#include "launch.hpp"
 #include "run.hpp"
 
-namespace zefrin::faults {
+namespace zefrin::test {
 namespace {
 
 // The diagnostic of the log (unit 7) when its first line is due and it may
@@ -29,19 +27,19 @@ std::string cannot_open(const std::string& why) {
 }
 
 const std::string older = older_log(40000);
-const std::string up_to_prompt_3 = std::string("  \n") + p1 + p2 + p3;
+const std::string up_to_prompt_3 = blank + p1 + p2 + p3;
 
-enum class After { older_kept, this_session, directory, no_file, dangling };
+enum class After { older_kept, this_session, directory, no_file, link_kept };
 
 struct Refusal {
     const char* name;
-    std::function<void(const test::Scratch&)> prepare;
+    void (*prepare)(const Scratch&);
     bool aborts;  // else status 0
     std::string out, err;
     After log;
 };
 
-void expect_log(const test::Scratch& dir, const test::Result& r, After after) {
+void expect_log(const Scratch& dir, const Result& r, After after) {
     struct stat sb {};
     const bool there = ::lstat(dir.file("ZEFRIN.LOG").c_str(), &sb) == 0;
     switch (after) {
@@ -57,7 +55,7 @@ void expect_log(const test::Scratch& dir, const test::Result& r, After after) {
         case After::no_file:
             EXPECT_FALSE(there);
             break;
-        case After::dangling:
+        case After::link_kept:
             EXPECT_TRUE(there && S_ISLNK(sb.st_mode));
             EXPECT_FALSE(r.log_exists);
             break;
@@ -66,47 +64,61 @@ void expect_log(const test::Scratch& dir, const test::Result& r, After after) {
 
 void check(const Refusal& row, bool bind_root) {
     SCOPED_TRACE(row.name);
-    test::Scratch dir;
+    Scratch dir;
     row.prepare(dir);
-    Launch how;
-    how.bind_root = bind_root;
-    how.steps = {feed("\n\n\nn\n")};
-    const test::Result r = launch(dir, how);
-    EXPECT_FALSE(r.timed_out);
-    if (row.aborts) {
-        EXPECT_FALSE(r.exited) << "exit status " << r.status;
-        EXPECT_EQ(r.term_signal, SIGABRT);
-    } else {
-        EXPECT_TRUE(r.exited);
-        EXPECT_EQ(r.status, 0);
-    }
+    Options o;
+    o.bind_root = bind_root;
+    o.input = "\n\n\nn\n";
+    const Result r = run(dir, o);
+    if (row.aborts)
+        expect_killed(r, SIGABRT);
+    else
+        expect_exit(r, 0);
     EXPECT_TRUE(same_text(r.out, row.out));
     EXPECT_EQ(r.err, row.err);
     expect_log(dir, r, row.log);
 }
 
-void read_only_dir(const test::Scratch& dir) {
-    ::chmod(dir.path().c_str(), 0555);
+// What stands in the directory before the run.
+void a_directory(const Scratch& d) {
+    ::mkdir(d.file("ZEFRIN.LOG").c_str(), 0755);
+}
+void a_link_into_a_missing_directory(const Scratch& d) {
+    (void)!::symlink("missing/ZEFRIN.LOG", d.file("ZEFRIN.LOG").c_str());
+}
+void a_link_to_itself(const Scratch& d) {
+    (void)!::symlink("ZEFRIN.LOG", d.file("ZEFRIN.LOG").c_str());
+}
+void read_only_dir(const Scratch& d) {
+    ::chmod(d.path().c_str(), 0555);
+}
+void read_only_log(const Scratch& d) {
+    d.write("ZEFRIN.LOG", older);
+    ::chmod(d.file("ZEFRIN.LOG").c_str(), 0444);
+}
+void writable_log_in_read_only_dir(const Scratch& d) {
+    d.write("ZEFRIN.LOG", older);
+    read_only_dir(d);
+}
+void read_only_log_in_read_only_dir(const Scratch& d) {
+    read_only_log(d);
+    read_only_dir(d);
 }
 
 // Refusals that no permission of the user overrides.
 TEST(LogRefused, ByTheFileSystem) {
+    // clang-format off
     const Refusal rows[] = {
         {"ZEFRIN.LOG is a directory: opened for reading only, refused at the first line",
-         [](const test::Scratch& d) { ::mkdir(d.file("ZEFRIN.LOG").c_str(), 0755); }, true,
-         up_to_prompt_3, cannot_write, After::directory},
+         a_directory,                     true,  up_to_prompt_3, cannot_write, After::directory},
         {"a symbolic link into a directory that does not exist",
-         [](const test::Scratch& d) {
-             (void)!::symlink("missing/ZEFRIN.LOG", d.file("ZEFRIN.LOG").c_str());
-         },
-         true, "", cannot_open("No such file or directory"), After::dangling},
+         a_link_into_a_missing_directory, true,  "", cannot_open("No such file or directory"), After::link_kept},
+        {"a symbolic link to itself",
+         a_link_to_itself,                true,  "", cannot_open("Too many levels of symbolic links"), After::link_kept},
         {"a read-only directory holding a writable older log: overwritten and cut",
-         [](const test::Scratch& d) {
-             d.write("ZEFRIN.LOG", older);
-             read_only_dir(d);
-         },
-         false, copper_cycle(), "", After::this_session},
+         writable_log_in_read_only_dir,   false, copper_cycle(), "", After::this_session},
     };
+    // clang-format on
     for (const Refusal& row : rows) check(row, false);
 }
 
@@ -116,23 +128,16 @@ TEST(LogRefused, ByPermissionBits) {
     if (!permissions_bind())
         GTEST_SKIP() << "running as root without the means to drop the capability that "
                         "overrides permission bits: a read-only log would simply be written";
+    // clang-format off
     const Refusal rows[] = {
         {"a read-only older log: the dialogue runs until the first line is due",
-         [](const test::Scratch& d) {
-             d.write("ZEFRIN.LOG", older);
-             ::chmod(d.file("ZEFRIN.LOG").c_str(), 0444);
-         },
-         true, up_to_prompt_3, cannot_write, After::older_kept},
-        {"a read-only directory without a log: stopped before the first prompt", read_only_dir,
-         true, "", cannot_open("Permission denied"), After::no_file},
+         read_only_log,                  true, up_to_prompt_3, cannot_write, After::older_kept},
+        {"a read-only directory without a log: stopped before the first prompt",
+         read_only_dir,                  true, "", cannot_open("Permission denied"), After::no_file},
         {"a read-only directory holding a read-only older log",
-         [](const test::Scratch& d) {
-             d.write("ZEFRIN.LOG", older);
-             ::chmod(d.file("ZEFRIN.LOG").c_str(), 0444);
-             read_only_dir(d);
-         },
-         true, up_to_prompt_3, cannot_write, After::older_kept},
+         read_only_log_in_read_only_dir, true, up_to_prompt_3, cannot_write, After::older_kept},
     };
+    // clang-format on
     for (const Refusal& row : rows) check(row, true);
 }
 
@@ -141,72 +146,65 @@ TEST(LogRefused, ByPermissionBits) {
 TEST(LogRefused, RootWritesThroughPermissionBits) {
     if (::geteuid() != 0)
         GTEST_SKIP() << "not root: permission bits bind this user";
+    // clang-format off
     const Refusal rows[] = {
-        {"a read-only older log, as root",
-         [](const test::Scratch& d) {
-             d.write("ZEFRIN.LOG", older);
-             ::chmod(d.file("ZEFRIN.LOG").c_str(), 0444);
-         },
-         false, copper_cycle(), "", After::this_session},
-        {"a read-only directory without a log, as root", read_only_dir, false, copper_cycle(), "",
-         After::this_session},
+        {"a read-only older log, as root",                read_only_log, false, copper_cycle(), "", After::this_session},
+        {"a read-only directory without a log, as root",  read_only_dir, false, copper_cycle(), "", After::this_session},
     };
+    // clang-format on
     for (const Refusal& row : rows) check(row, false);
 }
 
 // The log accepts no byte (/dev/full) or stops accepting bytes at a size
 // limit: the failure is said once, the dialogue goes on, the status is
-// unchanged, and the log keeps only complete lines.
+// unchanged, and the log keeps only complete lines. The log's buffer of
+// 64 KiB holds some 47 reports; standard output and error may be files.
 struct Failing {
     const char* name;
     bool dev_full;
     long limit;  // file-size limit in bytes (with /dev/full: none)
     int cycles;
     bool ends_with_n;  // else end of input at the question
+    bool files;        // standard output and error on files
     std::string err;
 };
 
 TEST(LogWriteFails, SaidOnceAndTheDialogueGoesOn) {
     const std::string full = "zefrin: ZEFRIN.LOG: No space left on device\n";
     const std::string big = "zefrin: ZEFRIN.LOG: File too large\n";
-    const std::string eof_at_question = keyboard_diagnostic("fmt", "end of file", "(A1)");
+    const std::string eof_at_question = fmt_eof("(A1)");
+    // clang-format off
     const Failing rows[] = {
-        {"/dev/full, the buffer filling in the middle of the session", true, -1, 60, true, full},
-        {"/dev/full, then end of input at the question", true, -1, 60, false,
-         full + eof_at_question},
-        {"/dev/full, one report written at the end", true, -1, 1, true, full},
-        {"a size limit inside a line, in the middle of the session", false, 100000, 100, true, big},
-        {"a size limit inside a line, met at the end", false, 3000, 5, true, big},
-        {"a size limit of zero", false, 0, 3, true, big},
-        {"a size limit inside a line, then end of input at the question", false, 3000, 5, false,
-         eof_at_question + big},
+        {"/dev/full, the buffer filling in the middle of the session",      true,  -1,     60,  true,  false, full},
+        {"/dev/full, then end of input at the question",                    true,  -1,     60,  false, false, full + eof_at_question},
+        {"/dev/full, one report written at the end",                        true,  -1,     1,   true,  false, full},
+        {"/dev/full, one report, output and error on files",                true,  -1,     1,   true,  true,  full},
+        {"/dev/full, the buffer filled twice, output and error on files",   true,  -1,     100, true,  true,  full},
+        {"a size limit inside a line, in the middle of the session",        false, 100000, 100, true,  false, big},
+        {"a size limit inside a line, met at the end",                      false, 3000,   5,   true,  false, big},
+        {"a size limit of zero",                                            false, 0,      3,   true,  false, big},
+        {"a size limit inside a line, then end of input at the question",   false, 3000,   5,   false, false, eof_at_question + big},
     };
+    // clang-format on
     for (const Failing& row : rows) {
         SCOPED_TRACE(row.name);
-        test::Scratch dir;
+        Scratch dir;
         if (row.dev_full)
             ASSERT_EQ(::symlink("/dev/full", dir.file("ZEFRIN.LOG").c_str()), 0);
         else
             dir.write("ZEFRIN.LOG", older_log(200000));
-        Launch how;
-        how.file_size_limit = row.limit;
-        how.ignore_sigxfsz = true;
-        std::string input = empty_cycles(row.cycles);
-        input.resize(input.size() - 2);  // the last answer to the question
-        input += row.ends_with_n ? "n\n" : "";
-        how.steps = {feed(input)};
-        const test::Result r = launch(dir, how);
-        EXPECT_FALSE(r.timed_out);
-        if (row.ends_with_n) {
-            EXPECT_TRUE(r.exited);
-            EXPECT_EQ(r.status, 0);
-        } else {
-            EXPECT_EQ(r.term_signal, SIGABRT);
-        }
+        Options o;
+        o.file_size_limit = row.limit;
+        o.ignore_sigxfsz = true;
+        o.streams_to_files = row.files;
+        o.input = empty_cycles(row.cycles - 1) + empty_answers + (row.ends_with_n ? "n\n" : "");
+        const Result r = run(dir, o);
+        if (row.ends_with_n)
+            expect_exit(r, 0);
+        else
+            expect_killed(r, SIGABRT);
         EXPECT_EQ(r.err, row.err);
-        std::string out;
-        for (int k = 0; k < row.cycles; ++k) out += copper_cycle();
-        EXPECT_TRUE(same_text(r.out, out));
+        EXPECT_TRUE(same_text(r.out, copper_cycles(row.cycles)));
         if (row.dev_full) {
             char target[PATH_MAX] = {};
             EXPECT_GT(::readlink(dir.file("ZEFRIN.LOG").c_str(), target, sizeof target - 1), 0);
@@ -224,4 +222,4 @@ TEST(LogWriteFails, SaidOnceAndTheDialogueGoesOn) {
 }
 
 }  // namespace
-}  // namespace zefrin::faults
+}  // namespace zefrin::test

@@ -7,10 +7,9 @@
 #include <vector>
 
 #include "expect.hpp"
-#include "launch.hpp"
 #include "run.hpp"
 
-namespace zefrin::faults {
+namespace zefrin::test {
 namespace {
 
 struct Caught {
@@ -25,22 +24,12 @@ constexpr Caught caught[] = {
     {SIGFPE, "Floating Exception\n", true}, {SIGABRT, "IOT Trap\n", true},
 };
 
-void expect_ending(const test::Result& r, const Caught& c) {
-    EXPECT_FALSE(r.timed_out);
+void expect_ending(const Result& r, const Caught& c) {
     EXPECT_EQ(r.err, c.line);
-    if (c.aborts) {
-        EXPECT_FALSE(r.exited);
-        EXPECT_EQ(r.term_signal, SIGABRT);
-    } else {
-        EXPECT_TRUE(r.exited);
-        EXPECT_EQ(r.status, 1);
-    }
-}
-
-std::string cycles_out(int n) {
-    std::string s;
-    for (int k = 0; k < n; ++k) s += copper_cycle();
-    return s;
+    if (c.aborts)
+        expect_killed(r, SIGABRT);
+    else
+        expect_exit(r, 1);
 }
 
 // A prompt waiting for its answer, and what must stand on the terminal and in
@@ -55,89 +44,75 @@ struct Moment {
 };
 
 std::vector<Moment> moments() {
-    const std::string blank = "  \n";
+    // clang-format off
     return {
-        {"prompt 1 of the first cycle", "", p1, 1, blank + p1, 0},
-        {"prompt 2", "\n", p2, 1, blank + p1 + p2, 0},
-        {"prompt 3", "\n\n", p3, 1, blank + p1 + p2 + p3, 0},
-        {"the question after the first report", "\n\n\n", p4, 1, copper_cycle(), 1},
-        {"prompt 1 of the second cycle", "\n\n\ny\n", p1, 2, copper_cycle() + blank + p1, 1},
-        {"prompt 3 of the fourth cycle", empty_cycles(3) + "\n\n", p3, 4,
-         cycles_out(3) + blank + p1 + p2 + p3, 3},
-        {"the question after the fourth report (a new page)", empty_cycles(3) + "\n\n\n", p4, 4,
-         cycles_out(4), 4},
+        {"prompt 1 of the first cycle",          "",                         p1, 1, blank + p1, 0},
+        {"prompt 2",                             "\n",                       p2, 1, blank + p1 + p2, 0},
+        {"prompt 3",                             "\n\n",                     p3, 1, blank + p1 + p2 + p3, 0},
+        {"the question after the first report",  empty_answers,              p4, 1, copper_cycle(), 1},
+        {"prompt 1 of the second cycle",         empty_cycles(1),            p1, 2, copper_cycle() + blank + p1, 1},
+        {"prompt 3 of the fourth cycle",         empty_cycles(3) + "\n\n",   p3, 4, copper_cycles(3) + blank + p1 + p2 + p3, 3},
+        {"the question after the fourth report (a new page)",
+                                                 empty_cycles(3) + "\n\n\n", p4, 4, copper_cycles(4), 4},
     };
+    // clang-format on
 }
 
-// The signal is sent as soon as the prompt shows on standard output.
-test::Result signal_at(const Moment& m, const Caught& c, const std::string& older) {
-    test::Scratch dir;
-    dir.write("ZEFRIN.LOG", older);
-    test::Options o;
-    o.input = m.input;
-    o.keep_input_open = true;
-    o.signal = c.sig;
-    o.after = m.prompt;
-    o.count = m.times;
-    return test::run(dir, o);
-}
-
-TEST(SignalsAtAPrompt, OneLineThenTheUnitsClosedAndTheEndingOfTheSignal) {
-    const std::string older = older_log(20000);
-    for (const Moment& m : moments()) {
-        for (const Caught& c : caught) {
-            SCOPED_TRACE(std::string(m.name) + ", " + c.line);
-            const test::Result r = signal_at(m, c, older);
-            expect_ending(r, c);
-            EXPECT_TRUE(same_text(r.out.substr(0, m.out.size()), m.out));
-            if (m.reports == 0)
-                EXPECT_TRUE(same_text(r.log, older));
-            else
-                EXPECT_TRUE(same_text(r.log, copper_log(m.reports)));
-        }
-    }
-}
-
+// The signal is sent as soon as the prompt shows on standard output; the
+// terminal holds what was shown up to the prompt, once. The older log is
+// longer or shorter than the reports of the session.
+//
 // Regression: a signal that came just as a prompt's write returned (before
 // the terminal buffer recorded it as sent) made the handler write the same
 // bytes again, so the report and the prompt stood twice on the terminal.
-TEST(SignalsAtAPrompt, TerminalTextWrittenOnce) {
-    const std::string older = older_log(100);
-    for (const Moment& m : moments()) {
-        for (const Caught& c : caught) {
-            SCOPED_TRACE(std::string(m.name) + ", " + c.line);
-            const test::Result r = signal_at(m, c, older);
-            EXPECT_TRUE(same_text(r.out, m.out));
+TEST(SignalsAtAPrompt, OneLineThenTheUnitsClosedAndTheEndingOfTheSignal) {
+    for (const std::string& older : {older_log(20000), older_log(100)}) {
+        for (const Moment& m : moments()) {
+            for (const Caught& c : caught) {
+                SCOPED_TRACE(std::string(m.name) + ", " + c.line + ", older log of " +
+                             std::to_string(older.size()) + " bytes");
+                Scratch dir;
+                dir.write("ZEFRIN.LOG", older);
+                Options o;
+                o.input = m.input;
+                o.steps = {await(m.prompt, m.times), send(c.sig)};
+                o.keep_input_open = true;
+                const Result r = run(dir, o);
+                expect_ending(r, c);
+                EXPECT_TRUE(same_text(r.out, m.out));
+                EXPECT_TRUE(same_text(r.log, m.reports == 0 ? older : copper_log(m.reports)));
+            }
         }
     }
 }
 
 // A session of 3000 reports, fed at once: the signal lands wherever the
-// program has got to. The log is then this session's lines up to a line end,
-// at least every report whose question reached the terminal, and nothing of
-// the older, longer log.
+// program has got to, the output pipe full. The terminal is then a beginning
+// of the session's text, nothing written twice (the regression above, in the
+// middle of a long session). The log is this session's lines up to a line
+// end, at least every report whose question reached the terminal, and
+// nothing of the older, longer log.
 TEST(SignalsInALongSession, LogCutAfterACompleteLineOfThisSession) {
     constexpr int cycles = 3000;
     const std::string full_log = copper_log(cycles);
-    const std::string full_out = cycles_out(cycles) + "  \n" + p1;
+    const std::string full_out = copper_cycles(cycles) + blank + p1;
     const std::string older = older_log(full_log.size() + 100000);
     const std::string input = empty_cycles(cycles);
     for (const int after : {1, 250, 2999}) {
         for (const Caught& c : caught) {
             SCOPED_TRACE("after question " + std::to_string(after) + ", " + c.line);
-            test::Scratch dir;
+            Scratch dir;
             dir.write("ZEFRIN.LOG", older);
-            test::Options o;
+            Options o;
             o.input = input;
+            o.steps = {await(p4, after), send(c.sig)};
             o.keep_input_open = true;
-            o.signal = c.sig;
-            o.after = p4;
-            o.count = after;
             o.timeout_seconds = 120;
-            const test::Result r = test::run(dir, o);
+            const Result r = run(dir, o);
             expect_ending(r, c);
+            EXPECT_TRUE(same_text(r.out, full_out.substr(0, r.out.size())));
             // Reports whose question stands in the part of the terminal that
-            // matches the session (a repeated piece is the next test's find).
+            // matches the session.
             std::size_t same = 0;
             while (same < r.out.size() && same < full_out.size() && r.out[same] == full_out[same])
                 ++same;
@@ -153,26 +128,34 @@ TEST(SignalsInALongSession, LogCutAfterACompleteLineOfThisSession) {
     }
 }
 
-// Regression: the same repeated write in the middle of a long session: the
-// terminal must be a beginning of the session's text, nothing written twice.
-TEST(SignalsInALongSession, TerminalTextWrittenOnce) {
-    constexpr int cycles = 3000;
-    const std::string full_out = cycles_out(cycles) + "  \n" + p1;
-    for (const int after : {1, 250}) {
-        for (const int sig : {SIGINT, SIGTERM}) {
-            SCOPED_TRACE("after question " + std::to_string(after) + ", signal " +
-                         std::to_string(sig));
-            test::Scratch dir;
-            test::Options o;
-            o.input = empty_cycles(cycles);
-            o.keep_input_open = true;
-            o.signal = sig;
-            o.after = p4;
-            o.count = after;
-            o.timeout_seconds = 120;
-            const test::Result r = test::run(dir, o);
-            EXPECT_TRUE(same_text(r.out, full_out.substr(0, r.out.size())));
-        }
+// Sixty-one reports, a termination request after a few questions: the rest
+// of the session fits in the output pipe, so nothing holds the terminal back
+// when the handler writes it (a handler never waits on the terminal: with
+// the pipe full, the lines still to go there are dropped). The log is then
+// at most one line behind the terminal, as a report line goes to the
+// terminal first, then to the log.
+TEST(SignalsInALongSession, LogAtMostOneLineBehindTheTerminal) {
+    constexpr int cycles = 61;
+    const std::string full_log = copper_log(cycles);
+    const std::string full_out = copper_cycles(cycles);
+    for (const int after : {1, 7, 30}) {
+        SCOPED_TRACE("termination after question " + std::to_string(after));
+        Scratch dir;
+        dir.write("ZEFRIN.LOG", older_log(16000));
+        Options o;
+        o.input = empty_cycles(cycles - 1) + empty_answers;
+        o.steps = {await(p4, after), send(SIGTERM)};
+        o.keep_input_open = true;
+        const Result r = run(dir, o);
+        expect_ending(r, caught[1]);
+        EXPECT_TRUE(same_text(r.out, full_out.substr(0, r.out.size())));
+        EXPECT_TRUE(line_prefix(r.log, full_log)) << "not this session's lines up to a line end";
+        EXPECT_GE(r.log.size(), copper_log(after).size());
+        const std::string in_log = log_lines(r.log), on_terminal = terminal_lines(r.out);
+        EXPECT_TRUE(on_terminal.compare(0, in_log.size(), in_log) == 0 &&
+                    count(on_terminal.substr(in_log.size()), "\n") <= 1)
+            << count(in_log, "\n") << " report lines in the log, " << count(on_terminal, "\n")
+            << " on the terminal";
     }
 }
 
@@ -182,10 +165,10 @@ TEST(SignalsTwoAtOnce, OneLineAndOneEnding) {
     const int pairs[][2] = {{SIGTERM, SIGQUIT}, {SIGINT, SIGABRT}, {SIGFPE, SIGTERM}};
     for (const auto& pair : pairs) {
         SCOPED_TRACE(std::to_string(pair[0]) + " then " + std::to_string(pair[1]));
-        test::Scratch dir;
-        Launch how;
-        how.steps = {feed("\n\n\n"), await(p4), send(pair[0]), send(pair[1]), pause_ms(200)};
-        const test::Result r = launch(dir, how);
+        Scratch dir;
+        Options o;
+        o.steps = {feed(empty_answers), await(p4), send(pair[0]), send(pair[1]), pause_ms(200)};
+        const Result r = run(dir, o);
         bool matched = false;
         for (const Caught& c : caught) {
             if (r.err != c.line)
@@ -213,20 +196,23 @@ constexpr Ignored ignored[] = {
     {"both ignored at start, quit sent", true, true, SIGQUIT},
 };
 
+// The signal comes while the question waits, and again at the next prompt 1.
 TEST(SignalsIgnoredAtStart, StayIgnoredWhileAPromptWaits) {
     for (const Ignored& row : ignored) {
         SCOPED_TRACE(row.name);
-        test::Scratch dir;
-        Launch how;
-        how.ignore_sigint = row.sigint;
-        how.ignore_sigquit = row.sigquit;
-        how.steps = {feed("\n\n\ny\n"), await(p1, 2), send(row.sig), pause_ms(200),
-                     feed("\n\n\nn\n")};
-        const test::Result r = launch(dir, how);
-        EXPECT_TRUE(r.exited);
-        EXPECT_EQ(r.status, 0);
+        Scratch dir;
+        Options o;
+        o.ignore_sigint = row.sigint;
+        o.ignore_sigquit = row.sigquit;
+        // clang-format off
+        o.steps = {feed(empty_answers), await(p4),    send(row.sig), pause_ms(200),
+                   feed("y\n"),         await(p1, 2), send(row.sig), pause_ms(200),
+                   feed("\n\n\nn\n")};
+        // clang-format on
+        const Result r = run(dir, o);
+        expect_exit(r, 0);
         EXPECT_EQ(r.err, "");
-        EXPECT_TRUE(same_text(r.out, cycles_out(2)));
+        EXPECT_TRUE(same_text(r.out, copper_cycles(2)));
         EXPECT_TRUE(same_text(r.log, copper_log(2)));
     }
 }
@@ -235,20 +221,17 @@ TEST(SignalsIgnoredAtStart, StayIgnoredInALongSession) {
     constexpr int cycles = 1000;
     for (const Ignored& row : ignored) {
         SCOPED_TRACE(row.name);
-        test::Scratch dir;
-        test::Options o;
+        Scratch dir;
+        Options o;
         o.input = empty_cycles(cycles - 1) + "\n\n\nn\n";
         o.ignore_sigint = row.sigint;
         o.ignore_sigquit = row.sigquit;
-        o.signal = row.sig;
-        o.after = p4;
-        o.count = 10;
+        o.steps = {await(p4, 10), send(row.sig)};
         o.timeout_seconds = 120;
-        const test::Result r = test::run(dir, o);
-        EXPECT_TRUE(r.exited);
-        EXPECT_EQ(r.status, 0);
+        const Result r = run(dir, o);
+        expect_exit(r, 0);
         EXPECT_EQ(r.err, "");
-        EXPECT_TRUE(same_text(r.out, cycles_out(cycles)));
+        EXPECT_TRUE(same_text(r.out, copper_cycles(cycles)));
         EXPECT_TRUE(same_text(r.log, copper_log(cycles)));
     }
 }
@@ -256,17 +239,17 @@ TEST(SignalsIgnoredAtStart, StayIgnoredInALongSession) {
 // Only the two named signals keep an ignored state: a termination request is
 // caught even when the interrupt was ignored.
 TEST(SignalsIgnoredAtStart, TerminationStillCaught) {
-    test::Scratch dir;
-    Launch how;
-    how.ignore_sigint = true;
-    how.ignore_sigquit = true;
-    how.steps = {feed("\n\n\n"), await(p4),     send(SIGINT), send(SIGQUIT),
-                 pause_ms(100),  send(SIGTERM), pause_ms(200)};
-    const test::Result r = launch(dir, how);
+    Scratch dir;
+    Options o;
+    o.ignore_sigint = true;
+    o.ignore_sigquit = true;
+    o.steps = {feed(empty_answers), await(p4),     send(SIGINT), send(SIGQUIT),
+               pause_ms(100),       send(SIGTERM), pause_ms(200)};
+    const Result r = run(dir, o);
     expect_ending(r, caught[1]);
     EXPECT_TRUE(same_text(r.out, copper_cycle()));
     EXPECT_TRUE(same_text(r.log, copper_log(1)));
 }
 
 }  // namespace
-}  // namespace zefrin::faults
+}  // namespace zefrin::test

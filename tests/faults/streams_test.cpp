@@ -6,10 +6,9 @@
 #include <string>
 
 #include "expect.hpp"
-#include "launch.hpp"
 #include "run.hpp"
 
-namespace zefrin::faults {
+namespace zefrin::test {
 namespace {
 
 // A closed standard descriptor is taken over by /dev/null, never by the log:
@@ -17,92 +16,65 @@ namespace {
 struct Closed {
     const char* name;
     bool in, out, err;
-    std::string input;
-    bool aborts;  // else status 0
-    std::string want_out, want_err;
-    int reports;  // 0: the older log is kept
+    std::string input, want_out;
+    Ending end;
 };
 
 TEST(StreamsClosedAtStart, ReopenedOnDevNull) {
     const std::string session = "\n\n\nn\n";
+    // clang-format off
     const Closed rows[] = {
-        {"standard output closed", false, true, false, session, false, "", "", 1},
-        {"standard error closed, end of input at the question", false, false, true, "\n\n\n", true,
-         copper_cycle(), "", 1},
-        {"standard input closed: end of input at prompt 1", true, false, false, "", true,
-         std::string("  \n") + p1, keyboard_diagnostic("fmt", "end of file", "(3F10.1)"), 0},
-        {"all three closed", true, true, true, "", true, "", "", 0},
-        {"output and error closed, a full session", false, true, true, session, false, "", "", 1},
+        {"standard output closed, five reports (page control 1 before the fourth)",
+         false, true,  false, empty_cycles(4) + session, "",             {false, "", 5}},
+        {"standard error closed, end of input at the question",
+         false, false, true,  empty_answers,             copper_cycle(), {true, "", 1}},
+        {"standard input closed: end of input at prompt 1",
+         true,  false, false, "",                        blank + p1,     {true, fmt_eof("(3F10.1)"), 0}},
+        {"all three closed",
+         true,  true,  true,  "",                        "",             {true, "", 0}},
+        {"output and error closed, a full session",
+         false, true,  true,  session,                   "",             {false, "", 1}},
     };
+    // clang-format on
     const std::string older = older_log(5000);
     for (const Closed& row : rows) {
         SCOPED_TRACE(row.name);
-        test::Scratch dir;
+        Scratch dir;
         dir.write("ZEFRIN.LOG", older);
-        Launch how;
-        how.close_stdin = row.in;
-        how.close_stdout = row.out;
-        how.close_stderr = row.err;
-        how.steps = {feed(row.input)};
-        const test::Result r = launch(dir, how);
-        EXPECT_FALSE(r.timed_out);
-        if (row.aborts) {
-            EXPECT_EQ(r.term_signal, SIGABRT);
-        } else {
-            EXPECT_TRUE(r.exited);
-            EXPECT_EQ(r.status, 0);
-        }
-        EXPECT_TRUE(same_text(r.out, row.want_out));
-        EXPECT_EQ(r.err, row.want_err);
-        if (row.reports == 0)
-            EXPECT_TRUE(same_text(r.log, older));
-        else
-            EXPECT_TRUE(same_text(r.log, copper_log(row.reports)));
+        Options o;
+        o.close_stdin = row.in;
+        o.close_stdout = row.out;
+        o.close_stderr = row.err;
+        o.input = row.input;
+        expect_run(run(dir, o), older, row.want_out, row.end);
     }
 }
 
-// The shared harness closes standard output by itself as well.
-TEST(StreamsClosedAtStart, HarnessClosedOutputGivesTheWholeLog) {
-    test::Scratch dir;
-    test::Options o;
-    o.input = empty_cycles(4) + "\n\n\nn\n";
-    o.close_stdout = true;
-    const test::Result r = test::run(dir, o);
-    EXPECT_TRUE(r.exited);
-    EXPECT_EQ(r.status, 0);
-    EXPECT_TRUE(same_text(r.out, ""));
+// The end of a run whose terminal reader went away: with SIGPIPE in its
+// default action the process dies of it; ignored at start, the exit status
+// is 1. Nothing on standard error.
+void expect_broken_pipe_ending(const Result& r, bool sigpipe_ignored) {
+    if (sigpipe_ignored)
+        expect_exit(r, 1);
+    else
+        expect_killed(r, SIGPIPE);
     EXPECT_EQ(r.err, "");
-    EXPECT_TRUE(same_text(r.log, copper_log(5)));
 }
 
 // A reader of the terminal that is gone before anything was written: the
 // first prompt meets the broken pipe; no report, so the older log stays.
 TEST(StreamsBrokenPipe, BeforeTheFirstPrompt) {
     const std::string older = older_log(5000);
-    {
-        SCOPED_TRACE("SIGPIPE in its default action: the process dies of it");
-        test::Scratch dir;
+    for (const bool ignore : {false, true}) {
+        SCOPED_TRACE(ignore ? "SIGPIPE ignored at start" : "SIGPIPE in its default action");
+        Scratch dir;
         dir.write("ZEFRIN.LOG", older);
-        test::Options o;
+        Options o;
         o.input = empty_cycles(3);
         o.stdout_broken = true;
-        const test::Result r = test::run(dir, o);
-        EXPECT_FALSE(r.exited);
-        EXPECT_EQ(r.term_signal, SIGPIPE);
-        EXPECT_EQ(r.err, "");
-        EXPECT_TRUE(same_text(r.log, older));
-    }
-    {
-        SCOPED_TRACE("SIGPIPE ignored at start: exit status 1");
-        test::Scratch dir;
-        dir.write("ZEFRIN.LOG", older);
-        Launch how;
-        how.ignore_sigpipe = true;
-        how.steps = {close_output(), pause_ms(50), feed(empty_cycles(3))};
-        const test::Result r = launch(dir, how);
-        EXPECT_TRUE(r.exited);
-        EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(r.err, "");
+        o.ignore_sigpipe = ignore;
+        const Result r = run(dir, o);
+        expect_broken_pipe_ending(r, ignore);
         EXPECT_TRUE(same_text(r.log, older));
     }
 }
@@ -118,21 +90,13 @@ TEST(StreamsBrokenPipe, InTheMiddleOfALongSession) {
         for (const int after : {1, 20, 150}) {
             SCOPED_TRACE(std::string(ignore ? "SIGPIPE ignored" : "SIGPIPE default") +
                          ", reader gone after question " + std::to_string(after));
-            test::Scratch dir;
+            Scratch dir;
             dir.write("ZEFRIN.LOG", older);
-            Launch how;
-            how.ignore_sigpipe = ignore;
-            how.steps = {feed(empty_cycles(cycles)), await(p4, after), close_output()};
-            const test::Result r = launch(dir, how);
-            EXPECT_FALSE(r.timed_out);
-            if (ignore) {
-                EXPECT_TRUE(r.exited);
-                EXPECT_EQ(r.status, 1);
-            } else {
-                EXPECT_FALSE(r.exited);
-                EXPECT_EQ(r.term_signal, SIGPIPE);
-            }
-            EXPECT_EQ(r.err, "");
+            Options o;
+            o.ignore_sigpipe = ignore;
+            o.steps = {feed(empty_cycles(cycles)), await(p4, after), close_output()};
+            const Result r = run(dir, o);
+            expect_broken_pipe_ending(r, ignore);
             EXPECT_TRUE(line_prefix(r.log, full_log))
                 << "the log (" << r.log.size()
                 << " bytes) is not this session's lines up to a line end";
@@ -147,14 +111,13 @@ TEST(StreamsBrokenPipe, InTheMiddleOfALongSession) {
 // on its way, and the reader took that for the end of the input: the run
 // stopped with the "end of file" diagnostic in the middle of the dialogue.
 TEST(StreamsNonBlocking, InputWaitsForTheNextLine) {
-    test::Scratch dir;
-    Launch how;
-    how.stdin_nonblocking = true;
-    how.steps = {feed("\n"), await(p2),     pause_ms(300), feed("\n\n"),
-                 await(p4),  pause_ms(300), feed("n\n")};
-    const test::Result r = launch(dir, how);
-    EXPECT_TRUE(r.exited);
-    EXPECT_EQ(r.status, 0);
+    Scratch dir;
+    Options o;
+    o.stdin_nonblocking = true;
+    o.steps = {feed("\n"), await(p2),     pause_ms(300), feed("\n\n"),
+               await(p4),  pause_ms(300), feed("n\n")};
+    const Result r = run(dir, o);
+    expect_exit(r, 0);
     EXPECT_EQ(r.err, "");
     EXPECT_TRUE(same_text(r.out, copper_cycle()));
     EXPECT_TRUE(same_text(r.log, copper_log(1)));
@@ -165,21 +128,16 @@ TEST(StreamsNonBlocking, InputWaitsForTheNextLine) {
 // buffer, so lines of the reports never reached the terminal.
 TEST(StreamsNonBlocking, OutputKeepsEveryLine) {
     constexpr int cycles = 300;
-    test::Scratch dir;
-    Launch how;
-    how.stdout_nonblocking = true;
-    std::string input = empty_cycles(cycles);
-    input.replace(input.size() - 2, 2, "n\n");
-    how.steps = {feed(input), pause_ms(500)};
-    const test::Result r = launch(dir, how);
-    EXPECT_TRUE(r.exited);
-    EXPECT_EQ(r.status, 0);
+    Scratch dir;
+    Options o;
+    o.stdout_nonblocking = true;
+    o.steps = {feed(empty_cycles(cycles - 1) + "\n\n\nn\n"), pause_ms(500)};
+    const Result r = run(dir, o);
+    expect_exit(r, 0);
     EXPECT_EQ(r.err, "");
-    std::string out;
-    for (int k = 0; k < cycles; ++k) out += copper_cycle();
-    EXPECT_TRUE(same_text(r.out, out));
+    EXPECT_TRUE(same_text(r.out, copper_cycles(cycles)));
     EXPECT_TRUE(same_text(r.log, copper_log(cycles)));
 }
 
 }  // namespace
-}  // namespace zefrin::faults
+}  // namespace zefrin::test

@@ -94,6 +94,21 @@ TEST(ReaderField, ReadsNumbers) {
         {"1E99", inf},
         {"-1E99", -inf},
         {"1E99999999", inf},
+        // Without a typed point the last digit is the first decimal, so "E33"
+        // after seven digits scales 340282.3 to 3.402823e38. Halfway between
+        // the largest float and 2^128 is 3.40282357e38: beyond it, inf.
+        {"3402823E33", 0x1.fffffap127f},   // 3.402823e38, below the largest float
+        {"3402824E33", inf},               // 3.402824e38, past the halfway point
+        {"7.006E-46", 0.0f},               // below half the smallest subnormal
+        {"7.007E-46", 0x1p-149f},          // above it: the smallest subnormal
+        {"1.1755E-38", 0x1.00005p-126f},   // just above the smallest normal
+        {"1.1754E-38", 0x1.fff57cp-127f},  // just below it: subnormal
+        {"1E-99", 0.0f},                   // 0.1e-99
+        {"-1E-99", -0.0f},
+        {"1E38", 0x1.e17b84p122f},       // 0.1e38 = 1e37
+        {"1.E38", 0x1.2ced32p126f},      // 1e38
+        {"99999999E9", 0x1.1c3794p53f},  // 9999999.9e9
+        {"1D5", 10000.0f},               // 0.1e5
         // Ties between floats go to the even one; decimals to the nearest.
         {"16777217.", 16777216.0f},
         {"16777219.", 16777220.0f},
@@ -111,12 +126,17 @@ TEST(ReaderField, ReadsNumbers) {
 }
 
 TEST(ReaderField, BadEntries) {
-    const std::string rows[] = {// Characters that are never part of a number.
-                                "q", "N", "1\t", "\t", "1x", "1_000", "\r", "1\0"s, "\xff",
-                                // Allowed characters that do not form a number.
-                                "1.2.3", "1..", "1E", "1E+", "1E-", "15-", "1.5+", "E5", "-E5",
-                                ".E5", "E", "--5", "+-5", "1E5.0", "1E2E3", "1.5E2-", "1-2-3",
-                                "1E5 E"};
+    // clang-format off
+    const std::string rows[] = {
+        // Characters that are never part of a number.
+        "q", "N", "1\t", "\t", "1x", "1_000", "\r", "1\0"s, "\xff",
+        // Allowed characters that do not form a number.
+        "1.2.3", "1..", "1E", "1E+", "1E-", "15-", "1.5+", "E5", "-E5", ".E5", "E", "--5", "+-5",
+        "1E5.0", "1E2E3", "1.5E2-", "1-2-3", "1E5 E",
+        // More than ten characters: not a field.
+        "-3402824E33", "1E-99999999",
+    };
+    // clang-format on
     for (const std::string& r : rows) {
         SCOPED_TRACE("field \"" + r + "\"");
         const auto text = exact_copy(r);

@@ -11,7 +11,7 @@
 #include <random>
 #include <string>
 
-#include "session/units.hpp"
+#include "captured.hpp"
 
 namespace {
 
@@ -250,64 +250,17 @@ TEST(EditI, AgreesWithPrintfOverManyIntegers) {
     EXPECT_EQ(mismatches, 0);
 }
 
-// The lines a piece of code sends to the terminal and to the log.
-struct Captured {
-    std::string terminal, log;
-};
-template <class Write>
-Captured capture(Write write) {
-    zefrin::units::Capture c;
-    zefrin::units::capture(&c);
-    write();
-    zefrin::units::capture(nullptr);
-    return {c.terminal, c.log};
-}
-
 std::string rule(char c) {
     return " " + std::string(79, c) + "\n";
 }
 
-struct LineRow {
-    const char* what;
-    Captured (*write)();
-    std::string terminal, log;
-};
-
 // Report lines of the program, built from their formats.
-Captured title() {
-    return capture([] {
-        zefrin::line<
-            "(' ........................... Energy loss',"
-            "'distribution ...........................')">();
-    });
-}
-Captured header() {
-    return capture([] {
-        zefrin::line<
-            "(F7.2,' % of length =',F8.4,' cm covered by material with',"
-            "' density =',F7.3,' g/cm3')">(100.0f, 1.0f, 8.96f);
-    });
-}
 constexpr zefrin::fmt::Text atom_format =
     "(' Atom',I1,': int.prob =',F6.3,', RMS.ang =',F6.1,' mr, el.cs =',F6.1,' mb, ab.cs "
     "=',F6.1,' mb')";
-Captured atom() {
-    return capture(
-        [] { zefrin::line<atom_format>(std::int32_t{1}, 1.0f, 49.9f, 1000.0f, 755.9f); });
-}
-Captured atom_over() {
-    return capture(
-        [] { zefrin::line<atom_format>(std::int32_t{3}, 0.0f, -0.00001f, 100000.0f, -999.9f); });
-}
 constexpr zefrin::fmt::Text warn_format =
     "(' Landau  <  Energy loss distribution  <  Gauss:',' divide into',I3,' smaller "
     "elements.')";
-Captured warn() {
-    return capture([] { zefrin::line<warn_format>(std::int32_t{5}); });
-}
-Captured warn_over() {
-    return capture([] { zefrin::line<warn_format>(std::int32_t{1000}); });
-}
 
 TEST(WriterFormats, LinesOnTerminalAndLog) {
     const std::string stars = rule('*'), dots = rule('.'), unders = rule('_');
@@ -323,28 +276,44 @@ TEST(WriterFormats, LinesOnTerminalAndLog) {
         " Landau  <  Energy loss distribution  <  Gauss: divide into  5 smaller elements.\n";
     const std::string warn_over_line =
         " Landau  <  Energy loss distribution  <  Gauss: divide into*** smaller elements.\n";
-    const LineRow rows[] = {
-        {"star", [] { return capture([] { zefrin::star(); }); }, stars, stars},
-        {"point 1", [] { return capture([] { zefrin::point(1); }); }, dots, dots},
-        {"point 2: terminal only", [] { return capture([] { zefrin::point(2); }); }, dots, ""},
-        {"point 0: terminal only", [] { return capture([] { zefrin::point(0); }); }, dots, ""},
-        {"under 1", [] { return capture([] { zefrin::under(1); }); }, unders, unders},
-        {"under 2: terminal only", [] { return capture([] { zefrin::under(2); }); }, unders, ""},
-        {"two literals joined without a blank", title, title_line, title_line},
-        {"header", header, header_line, header_line},
-        {"F6.1 that needs all six columns", atom, atom_line, atom_line},
-        {"F6.1 overflowing, the rest unchanged", atom_over, atom_over_line, atom_over_line},
-        {"I3", warn, warn_line, warn_line},
-        {"I3 overflowing", warn_over, warn_over_line, warn_over_line},
-        {"page control: log only", [] { return capture([] { zefrin::log_line<"('1')">(); }); }, "",
-         "1\n"},
-        {"prompt: terminal only, no line end",
-         [] { return capture([] { zefrin::prompt<"(' continue [Y/N] ? ',$)">(); }); },
-         " continue [Y/N] ? ", ""},
+    struct Row {
+        const char* what;
+        void (*write)();
+        std::string terminal, log;
     };
-    for (const LineRow& r : rows) {
+    // clang-format off
+    const Row rows[] = {
+        {"star",                   [] { zefrin::star(); },     stars,  stars},
+        {"point 1",                [] { zefrin::point(1); },   dots,   dots},
+        {"point 2: terminal only", [] { zefrin::point(2); },   dots,   ""},
+        {"point 0: terminal only", [] { zefrin::point(0); },   dots,   ""},
+        {"under 1",                [] { zefrin::under(1); },   unders, unders},
+        {"under 2: terminal only", [] { zefrin::under(2); },   unders, ""},
+        {"two literals joined without a blank",
+         [] { zefrin::line<"(' ........................... Energy loss',"
+                           "'distribution ...........................')">(); },
+         title_line, title_line},
+        {"header",
+         [] { zefrin::line<"(F7.2,' % of length =',F8.4,' cm covered by material with',"
+                           "' density =',F7.3,' g/cm3')">(100.0f, 1.0f, 8.96f); },
+         header_line, header_line},
+        {"F6.1 that needs all six columns",
+         [] { zefrin::line<atom_format>(std::int32_t{1}, 1.0f, 49.9f, 1000.0f, 755.9f); },
+         atom_line, atom_line},
+        {"F6.1 overflowing, the rest unchanged",
+         [] { zefrin::line<atom_format>(std::int32_t{3}, 0.0f, -0.00001f, 100000.0f, -999.9f); },
+         atom_over_line, atom_over_line},
+        {"I3",             [] { zefrin::line<warn_format>(std::int32_t{5}); },    warn_line,      warn_line},
+        {"I3 overflowing", [] { zefrin::line<warn_format>(std::int32_t{1000}); }, warn_over_line, warn_over_line},
+        {"page control: log only",
+         [] { zefrin::log_line<"('1')">(); },                    "",                   "1\n"},
+        {"prompt: terminal only, no line end",
+         [] { zefrin::prompt<"(' continue [Y/N] ? ',$)">(); },   " continue [Y/N] ? ", ""},
+    };
+    // clang-format on
+    for (const Row& r : rows) {
         SCOPED_TRACE(r.what);
-        const Captured c = r.write();
+        const auto c = zefrin::test::captured(r.write);
         EXPECT_EQ(c.terminal, r.terminal);
         EXPECT_EQ(c.log, r.log);
     }

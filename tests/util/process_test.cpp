@@ -1,94 +1,47 @@
 // The routines seen from outside a process: characters on standard input and
 // output, the end of a session through exit, and text on a real terminal.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "expect.hpp"
 #include "run.hpp"
 
 namespace {
 
+using zefrin::test::Env;
+using zefrin::test::repeat;
+using zefrin::test::Result;
 using zefrin::test::Scratch;
 using namespace std::chrono_literals;
 
-struct Env {
-    const char* name;
-    const char* value;  // nullptr: removed from the environment
-};
-
-struct Ran {
-    std::string out, err;
-    int status = -1;  // exit status; -1 when killed or not run
-};
-
 // Runs argv (looked up on PATH) in dir, standard input read from the bytes
 // of input and standard output and error collected in files of dir.
-Ran spawn(const Scratch& dir, const std::vector<std::string>& argv, const std::string& input = "",
-          const std::vector<Env>& env = {}) {
+Result spawn(const Scratch& dir, const std::vector<std::string>& argv,
+             const std::string& input = "", const std::vector<Env>& env = {}) {
     dir.write(".in", input);
-    const pid_t pid = ::fork();
-    if (pid < 0)
-        return {};
-    if (pid == 0) {
-        if (::chdir(dir.path().c_str()) != 0)
-            ::_exit(126);
-        const int in = ::open(".in", O_RDONLY);
-        const int out = ::open(".out", O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        const int err = ::open(".err", O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (in < 0 || out < 0 || err < 0)
-            ::_exit(126);
-        ::dup2(in, 0);
-        ::dup2(out, 1);
-        ::dup2(err, 2);
-        for (const Env& e : env) e.value ? ::setenv(e.name, e.value, 1) : ::unsetenv(e.name);
-        std::vector<char*> args;
-        for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        ::execvp(args[0], args.data());
-        ::_exit(127);
-    }
-    Ran r;
-    int st = 0;
-    const auto deadline = std::chrono::steady_clock::now() + 20s;
-    while (::waitpid(pid, &st, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, &st, 0);
-            break;
-        }
-        std::this_thread::sleep_for(5ms);
-    }
-    if (WIFEXITED(st))
-        r.status = WEXITSTATUS(st);
-    r.out = dir.read(".out");
-    r.err = dir.read(".err");
-    return r;
+    zefrin::test::Options o;
+    o.argv = argv;
+    o.stdin_file = dir.file(".in");
+    o.streams_to_files = true;
+    o.env = env;
+    o.timeout_seconds = 20;
+    return zefrin::test::run(dir, o);
 }
 
-Ran probe(const Scratch& dir, std::vector<std::string> args, const std::string& input = "",
-          const std::vector<Env>& env = {}) {
+Result probe(const Scratch& dir, std::vector<std::string> args, const std::string& input = "",
+             const std::vector<Env>& env = {}) {
     args.insert(args.begin(), UTIL_PROBE);
     return spawn(dir, args, input, env);
-}
-
-std::string lines(const std::string& one, int n) {
-    std::string s;
-    for (int k = 0; k < n; ++k) s += one;
-    return s;
 }
 
 const std::string star = " " + std::string(79, '*') + "\n";
 // An older log, longer than anything the tests write.
 const std::string old_log =
-    lines("1 an older session's line, to be cut away by the next one\n", 20);
+    repeat("1 an older session's line, to be cut away by the next one\n", 20);
 
 TEST(Getcha, GivesEachByteThenMinusOneAtTheEnd) {
     struct Row {
@@ -104,7 +57,7 @@ TEST(Getcha, GivesEachByteThenMinusOneAtTheEnd) {
     const Scratch dir;
     for (const Row& row : rows) {
         SCOPED_TRACE(row.codes);
-        const Ran r = probe(dir, {"codes"}, row.input);
+        const Result r = probe(dir, {"codes"}, row.input);
         EXPECT_EQ(r.status, 0);
         EXPECT_EQ(r.err, row.codes);
         EXPECT_EQ(r.out, "");
@@ -127,7 +80,7 @@ TEST(Putcha, WritesTheByteOfTheCodeUnflushed) {
     const Scratch dir;
     for (const Row& row : rows) {
         SCOPED_TRACE(row.args.back());
-        const Ran r = probe(dir, row.args);
+        const Result r = probe(dir, row.args);
         EXPECT_EQ(r.status, 0);
         EXPECT_EQ(r.out, row.out);
     }
@@ -142,8 +95,8 @@ TEST(Exit, EndsTheSessionWithItsStatusAndCutsTheLog) {
         std::string log;
     };
     const Row rows[] = {
-        {3, "0", 0, lines(star, 3)},
-        {3, "3", 3, lines(star, 3)},
+        {3, "0", 0, repeat(star, 3)},
+        {3, "3", 3, repeat(star, 3)},
         {1, "3", 3, star},
         {0, "3", 3, old_log},  // nothing written: the older log stays whole
     };
@@ -154,10 +107,10 @@ TEST(Exit, EndsTheSessionWithItsStatusAndCutsTheLog) {
         std::vector<std::string> args{"start"};
         for (int k = 0; k < row.stars; ++k) args.push_back("star");
         for (const char* a : {"exit", row.n, "star"}) args.push_back(a);
-        const Ran r = probe(dir, args);
+        const Result r = probe(dir, args);
         EXPECT_EQ(r.status, row.status);
         EXPECT_EQ(dir.read("ZEFRIN.LOG"), row.log);
-        EXPECT_EQ(r.out, lines(star, row.stars));
+        EXPECT_EQ(r.out, repeat(star, row.stars));
         EXPECT_EQ(r.err, "");
     }
 }
@@ -177,12 +130,12 @@ TEST(Gtext, WithoutAKnownTerminalEndsWithStatus1AndTheLogCut) {
         SCOPED_TRACE(row.message);
         const Scratch dir;
         dir.write("ZEFRIN.LOG", old_log);
-        const Ran r = probe(dir, {"start", "star", "star", "gtext", "10", "2", "text", "star"}, "",
-                            {{"TERM", row.term}});
+        const Result r = probe(dir, {"start", "star", "star", "gtext", "10", "2", "text", "star"},
+                               "", {{"TERM", row.term}});
         EXPECT_EQ(r.status, 1);
         EXPECT_EQ(r.err, row.message);
-        EXPECT_EQ(r.out, lines(star, 2));
-        EXPECT_EQ(dir.read("ZEFRIN.LOG"), lines(star, 2));
+        EXPECT_EQ(r.out, repeat(star, 2));
+        EXPECT_EQ(dir.read("ZEFRIN.LOG"), repeat(star, 2));
     }
 }
 
@@ -213,7 +166,7 @@ class Screen {
     }
 
    private:
-    Ran tmux(std::vector<std::string> a) {
+    Result tmux(std::vector<std::string> a) {
         a.insert(a.begin(), {"tmux", "-S", sock_, "-f", dir_.file("tmux.conf")});
         return spawn(dir_, a, "", {{"TMUX", nullptr}});
     }
