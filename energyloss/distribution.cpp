@@ -68,7 +68,12 @@ void enrg1(const float& a3, const float& a4, const float& /*rad*/, const float& 
             ncorr);
         star();
     }
-    if (gauss)
+    if (!(enloss > 0.0f) || !(dedx > 0.0f)) {
+        // Below the range of the formulas the bracket turns negative: no result.
+        star();
+        line<"(' Energy loss formulas give a loss <= 0 here: energy or thickness too small ',5('.'))">();
+        star();
+    } else if (gauss)
         line<"(' *Gauss*   prob. energy loss =',F7.3,', width =',F7.3,', average loss =',F7.3,' MeV')">(
             enloss * 1000.0f, w * 1000.0f, dedx * 1000.0f);
     else

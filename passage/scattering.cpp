@@ -1,8 +1,6 @@
 // Moliere's multiple scattering: characteristic angle, B, 1/e widths.
 #include "passage/scattering.hpp"
 
-#include <cmath>
-
 #include "session/record.hpp"
 #include "session/single.hpp"
 #include "session/writer.hpp"
@@ -33,12 +31,16 @@ float chisum(float e0, float bta0) {
         betpcm[i] = (bta0 - betacm[i]) / (1.0f - betacm[i] * bta0);
         pfcm[i] = (mass * betpcm[i]) / fsqrt(1.0f - betpcm[i] * betpcm[i]);
         const float top = ((in.prop[i] * 0.000396f) * in.Z[i]) * fsqrt((in.rho * in.length) / in.A[i]);
-        // At high momenta betpcm rounds to 1 and pfcm to infinity; pfcm
-        // times epslon is p0 itself, so take that form there.
-        if (std::isfinite(pfcm[i]))
+        if (bta0 >= 0.999f) {
+            // Near the speed of light 1 - betpcm^2 cancels in single precision.
+            // The particle's velocity in the centre-of-mass frame is
+            // p0 rmt / (mass^2 + e0 rmt) without cancellation, and pfcm times
+            // epslon is p0 itself.
+            const float bst = (p0 * rmt[i]) / (mass * mass + e0 * rmt[i]);
+            chic = chic + top / (p0 * bst);
+        } else {
             chic = chic + top / ((pfcm[i] * betpcm[i]) * epslon[i]);
-        else
-            chic = chic + top / (p0 * betpcm[i]);
+        }
     }
     return chic;
 }
