@@ -11,13 +11,12 @@ and compared with the number the model printed: it must agree to within one
 unit of the last printed digit plus 1e-4 of its value.  This catches a
 formula copied wrong into the model, which the float emulation alone would
 reproduce faithfully.  Fields of asterisks and counts right at a boundary
-are not compared, and neither is the scattering line of a particle with
-1 - bta0 below 1e-3 whose bta0 is not 1 in single precision: there the
-single-precision velocity in the centre-of-mass frame (bta0 - betacm and
-1 - betpcm**2 cancel) moves chic by more than a printed digit, as it is
-meant to (the worked two-report session shows it for an electron).  At
-bta0 = 1 in single precision the sum takes p0 x betpcm = p0 and the closed
-form holds again.  Prints one line per checked session and a summary.
+are not compared.  The characteristic angle is taken through every step
+of the centre-of-mass kinematics (rmt, denom, epslon, betacm, betpcm, pfcm)
+in double, so that a fast particle, whose single-precision sum uses the
+velocity in the centre-of-mass frame without cancellation, is checked
+against the formulas as written.  Prints one line per checked session and a
+summary.
 """
 
 import math
@@ -59,9 +58,14 @@ def closed(rec):
         alpha = z / (137 * bta)
         theta0 = 1.97327e-14 * z ** 0.333333 / (p0 * 4.68e-9)
         chia += p * theta0 * math.sqrt(3.44 * alpha ** 2 + 0.59)
-        betacm = p0 / (e0 + 0.938256 * a)
+        # Every step of the centre-of-mass kinematics, in double.
+        rmt = 0.938256 * a
+        denom = math.sqrt(m * m + rmt * rmt + 2 * e0 * rmt)
+        epslon = (2 * e0 + rmt + m * m / rmt) / denom
+        betacm = p0 / (e0 + rmt)
         betpcm = (bta - betacm) / (1 - betacm * bta)
-        den = p0 * betpcm
+        pfcm = m * betpcm / math.sqrt(1 - betpcm * betpcm) if betpcm < 1 else math.inf
+        den = pfcm * betpcm * epslon if math.isfinite(pfcm) else p0 * betpcm
         chic += 0.000396 * p * z * math.sqrt(rho * L / a) / den
     a4 /= a3
     ec, ea, em, ex1, ex0 = (v / a3 for v in mean)
@@ -77,9 +81,7 @@ def closed(rec):
     r["t"] = t
     omeg0 = (chic / chia) ** 2
     r["omeg0"] = omeg0
-    if 1 - bta < 1e-3 and M.f(bta) != 1.0:
-        pass
-    elif omeg0 >= 5:
+    if omeg0 >= 5:
         b = math.log(omeg0) * 2.583 / 2.3026 + 1.153
         by = math.log(omeg0) * 2.096 / 2.3026 + 1.153
         r["se"] = math.sqrt(1.007 * b - 1.33) * chic * 1000

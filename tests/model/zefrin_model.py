@@ -419,6 +419,10 @@ def enrg0(rec):
     return chia, a3, a4, a5, rad, delta
 
 
+# True only to rebuild the reports of the first releases (the scan test).
+OLD_ORDER = False
+
+
 def chisum(rec):
     """Characteristic angle chic (rad) over the elements that take part."""
     mass, p0, e0, bta0 = rec.mass, rec.p0, rec.e0, rec.bta0
@@ -435,10 +439,19 @@ def chisum(rec):
         pfcm = fdiv(f(mass * betpcm), fsqrt(f(1.0 - f(betpcm * betpcm))))
         num = f(f(f(rec.prop[i] * C("0.000396")) * rec.Z[i]) *
                 fsqrt(fdiv(f(rec.rho * rec.length), a)))
-        if isfinite(pfcm):
-            den = f(f(pfcm * betpcm) * epslon)
+        if OLD_ORDER:
+            # The order of the first releases, kept to show that every report
+            # of a slower particle is unchanged: pfcm x betpcm x epslon, and
+            # p0 x betpcm where pfcm overflows.
+            den = f(f(pfcm * betpcm) * epslon) if isfinite(pfcm) else f(p0 * betpcm)
+        elif bta0 >= C("0.999"):
+            # The particle's velocity in the centre-of-mass frame,
+            # p0 rmt / (mass^2 + e0 rmt), and p0 for pfcm x epslon: no
+            # difference of two numbers near 1 in single precision.
+            bst = fdiv(f(p0 * rmt), f(f(mass * mass) + f(e0 * rmt)))
+            den = f(p0 * bst)
         else:
-            den = f(p0 * betpcm)
+            den = f(f(pfcm * betpcm) * epslon)
         chic = f(chic + fdiv(num, den))
     return chic
 
@@ -525,6 +538,13 @@ def enrg1(out, rec, a3, a4, rad, delta, mass, e0):
         out.both(fmt([" Energy loss  >  10% of entrance kinetic energy,", " divide into", I(3),
                       " smaller regions."], ncorr))
         out.both(STAR)
+    if not (enloss > 0.0 and dedx > 0.0):
+        # Below the range of the Bethe and Landau formulas: no result.
+        out.both(STAR)
+        out.both(" Energy loss formulas give a loss <= 0 here: energy or thickness too small " +
+                 "." * 5)
+        out.both(STAR)
+        return
     head = " *Gauss*   prob. energy loss =" if iflage == 1 else " *Landau*  prob. energy loss ="
     out.both(fmt([head, F(7, 3), ", width =", F(7, 3), ", average loss =", F(7, 3), " MeV"],
                  f(enloss * 1000.0), f(w * 1000.0), f(dedx * 1000.0)))
