@@ -191,6 +191,12 @@ def check_report(rec, lines):
                 if not agree(text, want[name], name):
                     problems.append("%s: printed %s, closed form %.6g in %r" %
                                     (name, text, want[name], ln))
+        if ln.startswith(" Energy loss formulas give a loss <= 0 here"):
+            # No result line: the formulas must really give a loss <= 0.
+            checked += 1
+            if "dedx" in want and want["enloss"] > 0 and want["dedx"] > 0:
+                problems.append("no loss line, but closed form %.6g and %.6g MeV" %
+                                (want["enloss"], want["dedx"]))
         mt = ATOM.match(ln)
         if mt and "atoms" in want:
             i = int(mt.group(1))
