@@ -75,6 +75,13 @@ const struct {
      starred(" Energy loss would be  661.7 MeV > entrance kinetic energy =  661.7 MeV.........")},
     {"dedx = 2.34 tf, frac = 1: ncor = 3, ncorr = 24",    0x1.9887c8p+6f, 1,
      starred(" Energy loss >= kinetic energy,  divide into  3, better into 24 smaller regions.")},
+    // Landau's most probable loss, ac (23.31 + ln ac) with ac = 9.43e-4 GeV/cm
+    // times the length: positive (2.4e-9 GeV) at 1e-6 cm, negative
+    // (-2.0e-11 GeV) at 1e-8 cm, where no result line may be written.
+    {"most probable loss just positive: the Landau line",   1e-6f,        1,
+     " *Landau*  prob. energy loss =  0.000, width =  0.000, average loss =  0.000 MeV\n"},
+    {"most probable loss negative: no result line",       1e-8f,        1,
+     starred(" Energy loss formulas give a loss <= 0 here: energy or thickness too small .....")},
     // clang-format on
 };
 

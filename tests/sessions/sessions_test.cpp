@@ -48,7 +48,12 @@ const Session sessions[] = {
     {"no-material", "every proportion negative: no material; also with length < 0"},
     {"no-passage", "negative mass, negative momentum: no passage calculated"},
     {"siga5-hydrogen", "siga 5 leaves hydrogen without absorption cross section; carbon kept"},
-    {"electron-lead-5gev", "bta0 = 1 in single precision: pfcm infinite in the scattering sum"},
+    {"electron-lead-5gev",
+     "bta0 >= 0.999: the centre-of-mass velocity without cancellation, also where pfcm "
+     "would be infinite"},
+    {"no-loss",
+     "loss formulas not positive: slow protons in 1 um Cu, Landau's most probable loss in "
+     "very thin layers; the warnings before and the radiative line after stay"},
     {"overflow-fields", "1E99 and 1E-50 typed; fields of asterisks; counts above 999"},
     {"typed-fields", "implied decimal, blanks, commas, exponents, then a tab at prompt 1 ends"},
     {"leave-at-once", "q at the first prompt: no report, an empty log, status 0"},
