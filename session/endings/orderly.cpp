@@ -1,16 +1,14 @@
-// The diagnostic of the input/output layer and the abort that follows it.
-#include "session/diagnostic.hpp"
+// The normal end, the diagnostic of the input/output layer and the refusal.
+#include "session/endings/orderly.hpp"
 
 #include <signal.h>
-#include <unistd.h>
 
 #include <cstdlib>
-#include <cstring>
 
-#include "session/signals.hpp"
-#include "session/units.hpp"
+#include "session/endings/ending.hpp"
+#include "session/endings/signals.hpp"
 
-namespace zefrin {
+namespace zefrin::endings {
 
 namespace {
 
@@ -18,7 +16,8 @@ struct Text {
     char buf[512];
     std::size_t n = 0;
     void add(const char* s) {
-        for (; *s && n < sizeof buf; ++s) buf[n++] = *s;
+        for (; *s && n + 1 < sizeof buf; ++s) buf[n++] = *s;
+        buf[n] = '\0';
     }
 };
 
@@ -29,54 +28,51 @@ EndHook end_hook = nullptr;
 void set_end_hook(EndHook hook) { end_hook = hook; }
 
 void finish(int status) {
-    if (end_hook != nullptr) {
-        units::close_all();
-        end_hook(status);
-    }
+    if (end_hook == nullptr) hold_signals();
+    // Closed before the status is known: the last write of the log may fail.
+    close_units(Moment::orderly);
+    status = normal_status(status);
+    if (end_hook != nullptr) end_hook(status);
     std::exit(status);
 }
 
-[[noreturn]] void abort_now() noexcept {
-    struct sigaction sa {};
-    sa.sa_handler = SIG_DFL;
-    sigemptyset(&sa.sa_mask);
-    ::sigaction(SIGABRT, &sa, nullptr);
-    std::abort();
-}
-
-void fail(const char* context, const char* message, Unit unit, const char* format, bool writing,
-          bool direct) {
+void fail(const Diagnostic& d) {
     if (end_hook == nullptr) hold_signals();
     Text t;
-    t.add(context);
+    t.add(d.context);
     t.add(": ");
-    t.add(message);
+    t.add(d.message);
     t.add("\napparent state: unit ");
-    t.add(unit == Unit::keyboard ? "5 (unnamed)" : "7 named ");
-    if (unit == Unit::log) t.add(units::log_name);
+    t.add(d.unit == 5 ? "5 " : "7 ");
+    if (d.name != nullptr) {
+        t.add("named ");
+        t.add(d.name);
+    } else {
+        t.add("(unnamed)");
+    }
     t.add("\n");
-    if (format != nullptr) {
+    if (d.format != nullptr) {
         t.add("last format: ");
-        t.add(format);
+        t.add(d.format);
         t.add("\n");
     }
     t.add("lately ");
-    t.add(writing ? "writing" : "reading");
-    t.add(direct ? " direct unformatted" : " sequential formatted");
+    t.add(d.lately == Lately::reading ? "reading sequential formatted"
+          : d.lately == Lately::writing ? "writing sequential formatted"
+                                        : "writing direct unformatted");
     t.add(" external IO\n");
     // What the terminal holds goes first, so the diagnostic follows the dialogue.
-    units::flush_terminal();
-    const char* p = t.buf;
-    std::size_t left = t.n;
-    while (left > 0) {
-        const ssize_t r = ::write(2, p, left);
-        if (r <= 0) break;
-        p += r;
-        left -= static_cast<std::size_t>(r);
-    }
-    units::close_all();
+    show_units();
+    say(t.buf);
+    close_units(Moment::orderly);
     if (end_hook != nullptr) end_hook(-SIGABRT);
     abort_now();
 }
 
-}  // namespace zefrin
+void refuse(const char* line) {
+    hold_signals();
+    say(line);
+    std::exit(1);
+}
+
+}  // namespace zefrin::endings

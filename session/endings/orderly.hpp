@@ -1,20 +1,38 @@
-// The one path by which an input/output error stops the run.
+// The orderly endings of a run on the program's own path: the normal end
+// with an exit status, the diagnostic of the input/output layer with the
+// abort, and the refusal before the first prompt.
 #pragma once
 
-namespace zefrin {
+namespace zefrin::endings {
 
-enum class Unit { keyboard = 5, log = 7 };
+// What the unit of a diagnostic was doing, for its last line.
+enum class Lately {
+    reading,         // "reading sequential formatted"
+    writing,         // "writing sequential formatted"
+    writing_direct,  // "writing direct unformatted" (the log refused at its opening)
+};
 
-// Writes the four-line diagnostic to standard error (context and message;
-// the unit; the format of the statement under way, when there is one; what
-// the unit was doing), closes every unit as at a normal end, and ends the
-// process through the abort signal with its default action.
-[[noreturn]] void fail(const char* context, const char* message, Unit unit, const char* format,
-                       bool writing, bool direct = false);
+struct Diagnostic {
+    const char* context;  // first line: context and message
+    const char* message;
+    int unit;             // 5 the keyboard, 7 the log
+    const char* name;     // the unit's file name; nullptr: "(unnamed)"
+    const char* format;   // the format of the statement under way; nullptr: none
+    Lately lately;
+};
 
-// The orderly end of the run with an exit status: through exit(), which
-// closes the units (see start()).
+// The normal end (Ending::normal): the units closed, then exit with status,
+// or 1 instead of 0 when a write to a unit failed.
 [[noreturn]] void finish(int status);
+
+// Ending::diagnostic: what the terminal holds is shown, the four lines go to
+// standard error, the units are closed, and the process ends through the
+// abort signal with its default action.
+[[noreturn]] void fail(const Diagnostic& d);
+
+// Ending::refused: the line on standard error and exit status 1, with
+// nothing shown and no unit written.
+[[noreturn]] void refuse(const char* line);
 
 // For tests and fuzzing inside one process: when set, finish and fail close
 // the units and then call the hook (with the status, or -SIGABRT for the
@@ -22,7 +40,4 @@ enum class Unit { keyboard = 5, log = 7 };
 using EndHook = void (*)(int status);
 void set_end_hook(EndHook hook);
 
-// Restores the default action of the abort signal and raises it.
-[[noreturn]] void abort_now() noexcept;
-
-}  // namespace zefrin
+}  // namespace zefrin::endings
