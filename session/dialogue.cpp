@@ -59,8 +59,8 @@ bool numbers(const char* format, int count, float* values) {
 // An exit() that did not come through finish (the exit routine of the
 // utilities, a library that gives up) still closes the units.
 void at_exit() {
-    endings::hold_signals();
     endings::close_units(endings::Moment::orderly);
+    endings::hold_signals();
 }
 
 }  // namespace

@@ -27,17 +27,20 @@ EndHook end_hook = nullptr;
 
 void set_end_hook(EndHook hook) { end_hook = hook; }
 
+// Signals stay deliverable while the units are shown and closed: a stream
+// that waits (a log on a FIFO nobody reads) must never make the run
+// unkillable. A signal meanwhile ends the run its own way; once the units are
+// closed, nothing more is let through.
 void finish(int status) {
-    if (end_hook == nullptr) hold_signals();
     // Closed before the status is known: the last write of the log may fail.
     close_units(Moment::orderly);
+    if (end_hook == nullptr) hold_signals();
     status = normal_status(status);
     if (end_hook != nullptr) end_hook(status);
     std::exit(status);
 }
 
 void fail(const Diagnostic& d) {
-    if (end_hook == nullptr) hold_signals();
     Text t;
     t.add(d.context);
     t.add(": ");
@@ -57,7 +60,7 @@ void fail(const Diagnostic& d) {
         t.add("\n");
     }
     t.add("lately ");
-    t.add(d.lately == Lately::reading ? "reading sequential formatted"
+    t.add(d.lately == Lately::reading   ? "reading sequential formatted"
           : d.lately == Lately::writing ? "writing sequential formatted"
                                         : "writing direct unformatted");
     t.add(" external IO\n");
@@ -66,6 +69,7 @@ void fail(const Diagnostic& d) {
     say(t.buf);
     close_units(Moment::orderly);
     if (end_hook != nullptr) end_hook(-SIGABRT);
+    hold_signals();
     abort_now();
 }
 

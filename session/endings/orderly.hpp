@@ -15,14 +15,15 @@ enum class Lately {
 struct Diagnostic {
     const char* context;  // first line: context and message
     const char* message;
-    int unit;             // 5 the keyboard, 7 the log
-    const char* name;     // the unit's file name; nullptr: "(unnamed)"
-    const char* format;   // the format of the statement under way; nullptr: none
+    int unit;            // 5 the keyboard, 7 the log
+    const char* name;    // the unit's file name; nullptr: "(unnamed)"
+    const char* format;  // the format of the statement under way; nullptr: none
     Lately lately;
 };
 
 // The normal end (Ending::normal): the units closed, then exit with status,
-// or 1 instead of 0 when a write to a unit failed.
+// or 1 instead of 0 when a write to a unit failed. Until the units are
+// closed a caught signal can still end the run its own way.
 [[noreturn]] void finish(int status);
 
 // Ending::diagnostic: what the terminal holds is shown, the four lines go to

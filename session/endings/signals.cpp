@@ -13,8 +13,8 @@ namespace {
 
 struct Row {
     int sig;
-    const char* text;  // the line written to standard error, or nullptr
-    Ending ending;     // line_exit, line_abort or reraised
+    const char* text;    // the line written to standard error, or nullptr
+    Ending ending;       // line_exit, line_abort or reraised
     bool keeps_ignored;  // ignored when the program started: stays ignored
 };
 
@@ -99,8 +99,10 @@ void hold_signals() noexcept {
 }
 
 void reraise(int sig, Moment moment) noexcept {
-    hold_signals();
+    // On the program's path (a broken pipe) another signal may still end the
+    // run while the log waits; in a handler the others are blocked already.
     close_units(moment);
+    hold_signals();
     struct sigaction sa {};
     sa.sa_handler = SIG_DFL;
     sigemptyset(&sa.sa_mask);

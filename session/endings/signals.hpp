@@ -29,7 +29,7 @@ void hold_signals() noexcept;
 // A write waiting for room is interrupted all the same (no handler restarts
 // it), so holding back never makes an ending wait. Costs no system call.
 class Deferred {
-public:
+   public:
     Deferred() noexcept;
     ~Deferred();
     Deferred(const Deferred&) = delete;

@@ -9,7 +9,7 @@ namespace zefrin::streams {
 namespace {
 
 class Units final : public Sink {
-public:
+   public:
     void terminal(const char* bytes, std::size_t n) override { terminal::put(bytes, n); }
     void log(const char* format, const char* line, std::size_t n) override {
         log::put(format, line, n);
@@ -18,7 +18,7 @@ public:
 };
 
 class TerminalOnly final : public Sink {
-public:
+   public:
     void terminal(const char* bytes, std::size_t n) override { terminal::put(bytes, n); }
     void log(const char*, const char*, std::size_t) override {}
     void flush() override { terminal::flush(); }

@@ -8,7 +8,7 @@
 namespace zefrin::streams {
 
 class Sink {
-public:
+   public:
     // Bytes for the terminal (unit 6): whole lines, a prompt, or the line of
     // two blanks that opens a cycle.
     virtual void terminal(const char* bytes, std::size_t n) = 0;
@@ -18,7 +18,7 @@ public:
     // What the terminal holds is due now (after a prompt).
     virtual void flush() = 0;
 
-protected:
+   protected:
     ~Sink() = default;
 };
 

@@ -237,14 +237,14 @@ void expect_second_refused(const Result& r) {
 }
 
 TEST(LogInUse, ASecondSessionStopsBeforeItsFirstPrompt) {
-        {
+    {
         SCOPED_TRACE("the first session waits at its question after one report");
         Scratch dir;
         dir.write("ZEFRIN.LOG", older);
         Result second;
         Options first;
-        first.steps = {feed(empty_answers), await(p4), call([&] { second = run(dir, "\n\n\nn\n"); }),
-                       feed("n\n")};
+        first.steps = {feed(empty_answers), await(p4),
+                       call([&] { second = run(dir, "\n\n\nn\n"); }), feed("n\n")};
         const Result r = run(dir, first);
         expect_second_refused(second);
         // Meanwhile the file is as the first session left it: the older log
@@ -286,10 +286,11 @@ TEST(LogInUse, NoLockOnALogThatIsNoRegularFile) {
 }
 
 // A log that blocks: a FIFO that nobody reads fills after some 47 reports
-// (its 64 KiB), and the next block of the log waits. Regression: signals
-// were held across that write, so none of them ended the run. Every signal
-// must end it, with its line and its status, and the log gets only what it
-// takes at once: a beginning of this session's lines.
+// (its 64 KiB), and the next block of the log waits, in the middle of the
+// session or at its normal end. Regression: signals were held across that
+// write, so none of them ended the run. Every signal must end it, with its
+// line and its status, and the log gets only what it takes at once: a
+// beginning of this session's lines.
 struct Blocked {
     int sig;
     const char* line;
@@ -305,41 +306,52 @@ TEST(LogBlocks, EverySignalStillEndsTheRun) {
         {SIGHUP,  "",                     false},
     };
     // clang-format on
-    constexpr int cycles = 200;
-    const std::string full_log = copper_log(cycles);
-    for (const Blocked& row : rows) {
-        SCOPED_TRACE(row.line[0] ? row.line : "hang-up");
-        Scratch dir;
-        ASSERT_EQ(::mkfifo(dir.file("ZEFRIN.LOG").c_str(), 0600), 0);
-        // Held open and never read until the end, so the test can see what
-        // the log took.
-        const int reader = ::open(dir.file("ZEFRIN.LOG").c_str(), O_RDONLY | O_NONBLOCK);
-        ASSERT_GE(reader, 0);
-        Options o;
-        o.input = empty_cycles(cycles);
-        o.steps = {await_blocked_in_write(), send(row.sig)};
-        o.keep_input_open = true;
-        o.timeout_seconds = 20;
-        const Result r = run(dir, o);
-        std::string taken;
-        char buf[65536];
-        for (ssize_t k; (k = ::read(reader, buf, sizeof buf)) > 0;)
-            taken.append(buf, static_cast<std::size_t>(k));
-        ::close(reader);
-        EXPECT_FALSE(r.timed_out);
-        EXPECT_EQ(r.err, row.line);
-        if (row.aborts)
-            expect_killed(r, SIGABRT);
-        else if (row.line[0] == '\0')
-            expect_killed(r, row.sig);
-        else
-            expect_exit(r, 1);
-        // The reports shown stop where the log blocked; the first block of
-        // the log went whole into the FIFO.
-        EXPECT_LT(count(r.out, p4), static_cast<std::size_t>(cycles));
-        EXPECT_EQ(full_log.compare(0, taken.size(), taken), 0) << "not a beginning of this session's log";
-        EXPECT_GE(taken.size(), copper_log(40).size());
-    }
+    struct Where {
+        const char* name;
+        int cycles;
+        std::string input;
+    };
+    const Where wheres[] = {
+        {"in the middle of the session", 200, empty_cycles(200)},
+        {"at the normal end", 60, empty_cycles(59) + empty_answers + "n\n"},
+    };
+    for (const Where& where : wheres)
+        for (const Blocked& row : rows) {
+            SCOPED_TRACE(std::string(where.name) + ", " + (row.line[0] ? row.line : "hang-up"));
+            const int cycles = where.cycles;
+            const std::string full_log = copper_log(cycles);
+            Scratch dir;
+            ASSERT_EQ(::mkfifo(dir.file("ZEFRIN.LOG").c_str(), 0600), 0);
+            // Held open and never read until the end, so the test can see what
+            // the log took.
+            const int reader = ::open(dir.file("ZEFRIN.LOG").c_str(), O_RDONLY | O_NONBLOCK);
+            ASSERT_GE(reader, 0);
+            Options o;
+            o.input = where.input;
+            o.steps = {await_blocked_in_write(), send(row.sig)};
+            o.keep_input_open = true;
+            o.timeout_seconds = 20;
+            const Result r = run(dir, o);
+            std::string taken;
+            char buf[65536];
+            for (ssize_t k; (k = ::read(reader, buf, sizeof buf)) > 0;)
+                taken.append(buf, static_cast<std::size_t>(k));
+            ::close(reader);
+            EXPECT_FALSE(r.timed_out);
+            EXPECT_EQ(r.err, row.line);
+            if (row.aborts)
+                expect_killed(r, SIGABRT);
+            else if (row.line[0] == '\0')
+                expect_killed(r, row.sig);
+            else
+                expect_exit(r, 1);
+            // The reports shown stop where the log blocked; the first block of
+            // the log went whole into the FIFO.
+            EXPECT_LE(count(r.out, p4), static_cast<std::size_t>(cycles));
+            EXPECT_EQ(full_log.compare(0, taken.size(), taken), 0)
+                << "not a beginning of this session's log";
+            EXPECT_GE(taken.size(), copper_log(40).size());
+        }
 }
 
 }  // namespace

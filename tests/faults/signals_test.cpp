@@ -96,8 +96,8 @@ TEST(SignalsAtAPrompt, OneLineThenTheUnitsClosedAndTheEndingOfTheSignal) {
     for (const std::string& older : {older_log(20000), older_log(100)}) {
         for (const Moment& m : moments()) {
             for (const Caught& c : caught) {
-                SCOPED_TRACE(std::string(m.name) + ", signal " + std::to_string(c.sig) + ", older log of " +
-                             std::to_string(older.size()) + " bytes");
+                SCOPED_TRACE(std::string(m.name) + ", signal " + std::to_string(c.sig) +
+                             ", older log of " + std::to_string(older.size()) + " bytes");
                 Scratch dir;
                 dir.write("ZEFRIN.LOG", older);
                 Options o;

@@ -194,7 +194,8 @@ TEST(StreamsOutputFails, SaidOnceTheSessionGoesOnStatusOne) {
         else
             expect_exit(r, 1);
         if (row.stdout_file != nullptr) {
-            EXPECT_TRUE(same_text(r.log, row.end.reports == 0 ? older : copper_log(row.end.reports)));
+            EXPECT_TRUE(
+                same_text(r.log, row.end.reports == 0 ? older : copper_log(row.end.reports)));
         }
     }
 }

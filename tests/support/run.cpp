@@ -150,8 +150,8 @@ void nonblock(int fd) {
         ::close(1);
     if (o.close_stderr)
         ::close(2);
-    for (int sig : {SIGTERM, SIGTRAP, SIGFPE, SIGABRT, SIGHUP, SIGUSR1, SIGUSR2, SIGALRM,
-                    SIGVTALRM, SIGPROF, SIGXCPU, SIGPWR})
+    for (int sig : {SIGTERM, SIGTRAP, SIGFPE, SIGABRT, SIGHUP, SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM,
+                    SIGPROF, SIGXCPU, SIGPWR})
         ::signal(sig, SIG_DFL);
     // Signals that dump core by default leave no file behind.
     const rlimit no_core{0, 0};

@@ -34,8 +34,8 @@ class Scratch {
 struct Step {
     enum Kind { feed, await, signal, close_input, close_output, pause, blocked_in_write, call };
     Kind kind;
-    std::string text;  // feed: bytes to send; await: text to wait for on stdout
-    int number = 1;    // await: how many times; signal: the signal; pause: ms
+    std::string text;                   // feed: bytes to send; await: text to wait for on stdout
+    int number = 1;                     // await: how many times; signal: the signal; pause: ms
     std::function<void()> action = {};  // call: run in the test while the program runs
 };
 
@@ -92,9 +92,9 @@ struct Options {
     bool ignore_sigpipe = false;
     bool ignore_sigxfsz = false;
     std::vector<int> ignore_signals;  // more signals ignored when the program starts
-    long file_size_limit = -1;      // RLIMIT_FSIZE in bytes, if not negative
-    bool bind_root = false;         // run without the capability to override permissions
-    std::vector<std::string> argv;  // program (looked up on PATH) and arguments; empty: zefrin
+    long file_size_limit = -1;        // RLIMIT_FSIZE in bytes, if not negative
+    bool bind_root = false;           // run without the capability to override permissions
+    std::vector<std::string> argv;    // program (looked up on PATH) and arguments; empty: zefrin
     std::vector<Env> env;
     int timeout_seconds = 60;  // then the program is killed
 };
