@@ -22,7 +22,10 @@ static_assert(std::atomic<bool>::is_always_lock_free);
 
 }  // namespace
 
-void on_ending(Units u) noexcept { units = u; }
+void on_ending(Units u) noexcept {
+    units = u;
+    failed.store(false);
+}
 
 void show_units() { units.show(); }
 

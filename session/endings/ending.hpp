@@ -29,7 +29,9 @@ struct Units {
     void (*close)(Moment) noexcept;
 };
 
-// Registered by the streams when they open; until then an ending closes nothing.
+// Registered by the streams when a run opens them; until then an ending
+// closes nothing. A new run also forgets the failed writes of an earlier one
+// in the same process.
 void on_ending(Units units) noexcept;
 
 // The registered steps (no-ops before on_ending).

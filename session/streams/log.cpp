@@ -44,6 +44,7 @@ struct Log {
     std::atomic<bool> wrote{false};   // this session has written a line to the log
     std::atomic<bool> failed{false};  // a write failed: the log keeps what it had
     std::atomic<bool> closed{false};
+    bool reported = false;  // a failure has been said
 };
 
 Log logf;
@@ -96,9 +97,8 @@ int drain(bool patient) noexcept {
 }
 
 void report(int err) noexcept {
-    static bool reported = false;
-    if (reported) return;
-    reported = true;
+    if (logf.reported) return;
+    logf.reported = true;
     endings::note_failure();
     endings::say("zefrin: ");
     endings::say(name);
@@ -131,6 +131,7 @@ Opened open(int& err) {
     logf.wrote.store(false);
     logf.failed.store(false);
     logf.closed.store(false);
+    logf.reported = false;
     logf.readonly = readonly;
     logf.regular = regular;
     // Rewound: the session writes the file from its first byte.
