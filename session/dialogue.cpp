@@ -26,7 +26,7 @@ using streams::keyboard::kept;
 // The diagnostic of the keyboard (unit 5) at a prompt whose answer has the
 // given format.
 [[noreturn]] void keyboard_fails(const char* context, const char* message, const char* format) {
-    fail({context, message, 5, nullptr, format, endings::Lately::reading});
+    fail({context, message, endings::Unit::keyboard, nullptr, format, endings::Lately::reading});
 }
 
 // The input ended inside the last answer line (no line end after it).
@@ -75,7 +75,7 @@ void start() {
         case streams::log::Opened::in_use:
             endings::refuse("zefrin: ZEFRIN.LOG is in use by another session\n");
         case streams::log::Opened::refused:
-            fail({"open", std::strerror(err), 7, streams::log::name, nullptr,
+            fail({"open", std::strerror(err), endings::Unit::log, streams::log::name, nullptr,
                   endings::Lately::writing_direct});
     }
     std::atexit(at_exit);

@@ -46,7 +46,7 @@ void fail(const Diagnostic& d) {
     t.add(": ");
     t.add(d.message);
     t.add("\napparent state: unit ");
-    t.add(d.unit == 5 ? "5 " : "7 ");
+    t.add(d.unit == Unit::keyboard ? "5 " : "7 ");
     if (d.name != nullptr) {
         t.add("named ");
         t.add(d.name);

@@ -12,10 +12,13 @@ enum class Lately {
     writing_direct,  // "writing direct unformatted" (the log refused at its opening)
 };
 
+// The units a diagnostic can name, by their numbers.
+enum class Unit { keyboard = 5, log = 7 };
+
 struct Diagnostic {
     const char* context;  // first line: context and message
     const char* message;
-    int unit;            // 5 the keyboard, 7 the log
+    Unit unit;
     const char* name;    // the unit's file name; nullptr: "(unnamed)"
     const char* format;  // the format of the statement under way; nullptr: none
     Lately lately;

@@ -145,8 +145,8 @@ Opened open(int& err) {
 void put(const char* format, const char* line, std::size_t n) {
     if (logf.fd < 0 || logf.closed.load()) return;
     if (logf.readonly)
-        endings::fail(
-            {"write start", "can't write file", 7, name, format, endings::Lately::writing});
+        endings::fail({"write start", "can't write file", endings::Unit::log, name, format,
+                       endings::Lately::writing});
     if (logf.failed.load()) return;
     const Word st = logf.state.load();
     std::size_t held = st & held_mask;
