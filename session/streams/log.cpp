@@ -87,12 +87,14 @@ int drain(bool patient) noexcept {
         std::size_t keep = done;
         while (keep > 0 && logf.buf[keep - 1] != '\n') --keep;
         logf.failed.store(true);
-        logf.sent.store(0);
         logf.state.store((base + keep) << Log::held_bits);
+        logf.sent.store(0);
         return err;
     }
-    logf.sent.store(0);
+    // The buffer emptied before its progress is forgotten: a handler in
+    // between finds nothing to write again.
     logf.state.store((base + held) << Log::held_bits);
+    logf.sent.store(0);
     return 0;
 }
 

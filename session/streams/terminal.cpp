@@ -102,9 +102,15 @@ void report(int err) noexcept {
 void open() {
     term.state.store(0);
     term.dead.store(false);
-    struct sigaction old {};
-    if (::sigaction(SIGPIPE, nullptr, &old) == 0 && old.sa_handler == SIG_IGN)
-        sigpipe_default = false;
+    // The action the program was started with, seen once: a second run in
+    // the same process finds it ignored by the first.
+    static const bool seen = [] {
+        struct sigaction old {};
+        if (::sigaction(SIGPIPE, nullptr, &old) == 0 && old.sa_handler == SIG_IGN)
+            sigpipe_default = false;
+        return true;
+    }();
+    (void)seen;
     ::signal(SIGPIPE, SIG_IGN);
 }
 
