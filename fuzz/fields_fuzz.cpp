@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "session/reader.hpp"
+#include "session/format/reader.hpp"
 
 namespace {
 

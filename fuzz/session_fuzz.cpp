@@ -16,10 +16,10 @@
 #include <string_view>
 #include <vector>
 
-#include "session/diagnostic.hpp"
 #include "session/dialogue.hpp"
-#include "session/reader.hpp"
-#include "session/units.hpp"
+#include "session/endings/orderly.hpp"
+#include "session/format/reader.hpp"
+#include "session/streams/units.hpp"
 
 namespace {
 
@@ -225,16 +225,17 @@ void run(const std::uint8_t* data, std::size_t size, bool seeded) {
     } home;
     put_file("input", in);
     if (seeded)
-        put_file(zefrin::units::log_name, older_log());
+        put_file(zefrin::streams::log::name, older_log());
     else
-        ::unlink(zefrin::units::log_name);
+        ::unlink(zefrin::streams::log::name);
 
     onto("input", O_RDONLY, 0);
     onto("terminal", O_WRONLY | O_CREAT | O_TRUNC, 1);
     onto("errors", O_WRONLY | O_CREAT | O_TRUNC, 2);
     bool ended = false;
     int status = 0;
-    check(zefrin::units::open_log() == 0);
+    int err = 0;
+    check(zefrin::streams::open_units(err) == zefrin::streams::log::Opened::yes);
     try {
         zefrin::dialogue();
     } catch (const Ended& e) {
@@ -252,7 +253,7 @@ void run(const std::uint8_t* data, std::size_t size, bool seeded) {
 
     const std::string terminal = get_file("terminal");
     bool exists = false;
-    const std::string log = get_file(zefrin::units::log_name, &exists);
+    const std::string log = get_file(zefrin::streams::log::name, &exists);
     check(exists);
     check(!has_word(terminal, "nan") && !has_word(terminal, "inf"));
     check(!has_word(log, "nan") && !has_word(log, "inf"));
@@ -280,7 +281,7 @@ void run(const std::uint8_t* data, std::size_t size, bool seeded) {
 std::string scratch;
 
 void remove_scratch() {
-    for (const char* name : {"input", "terminal", "errors", zefrin::units::log_name})
+    for (const char* name : {"input", "terminal", "errors", zefrin::streams::log::name})
         ::unlink((scratch + "/" + name).c_str());
     ::rmdir(scratch.c_str());
 }
@@ -308,7 +309,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     // Sanitizer reports go to the real standard error even while a run has
     // descriptor 2 on its own file.
     __sanitizer_set_report_fd(reinterpret_cast<void*>(static_cast<std::intptr_t>(saved_err)));
-    zefrin::set_end_hook(on_end);
+    zefrin::endings::set_end_hook(on_end);
     return 0;
 }
 

@@ -5,7 +5,7 @@
 
 #include "session/record.hpp"
 #include "session/single.hpp"
-#include "session/writer.hpp"
+#include "session/format/writer.hpp"
 
 namespace zefrin {
 

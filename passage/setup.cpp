@@ -9,7 +9,7 @@
 #include "passage/scattering.hpp"
 #include "session/record.hpp"
 #include "session/single.hpp"
-#include "session/writer.hpp"
+#include "session/format/writer.hpp"
 
 namespace zefrin {
 

@@ -5,16 +5,29 @@
 #include <cstring>
 
 #include "passage/setup.hpp"
-#include "session/diagnostic.hpp"
-#include "session/reader.hpp"
+#include "session/endings/orderly.hpp"
+#include "session/endings/signals.hpp"
+#include "session/format/reader.hpp"
+#include "session/format/writer.hpp"
 #include "session/record.hpp"
-#include "session/signals.hpp"
-#include "session/units.hpp"
-#include "session/writer.hpp"
+#include "session/streams/keyboard.hpp"
+#include "session/streams/sink.hpp"
+#include "session/streams/units.hpp"
 
 namespace zefrin {
 
 namespace {
+
+using endings::fail;
+using endings::finish;
+using streams::keyboard::Got;
+using streams::keyboard::kept;
+
+// The diagnostic of the keyboard (unit 5) at a prompt whose answer has the
+// given format.
+[[noreturn]] void keyboard_fails(const char* context, const char* message, const char* format) {
+    fail({context, message, endings::Unit::keyboard, nullptr, format, endings::Lately::reading});
+}
 
 // The input ended inside the last answer line (no line end after it).
 bool input_ended = false;
@@ -25,36 +38,47 @@ void keep(float& v, float remembered) {
 }
 
 // Reads one answer line for a prompt whose answer has the given format.
-// End of input stops the run with its diagnostic.
-void answer(char (&head)[reader::kept], std::size_t& n, const char* format) {
-    if (input_ended) fail("read start", "end of file", Unit::keyboard, format, false);
-    const reader::Got got = reader::read_line(head, n);
-    if (got == reader::Got::end) fail("fmt", "end of file", Unit::keyboard, format, false);
-    input_ended = got == reader::Got::partial;
+// End of input and a failed read stop the run with their diagnostic.
+void answer(char (&head)[kept], std::size_t& n, const char* format) {
+    if (input_ended) keyboard_fails("read start", "end of file", format);
+    const Got got = streams::keyboard::read_line(head, n);
+    if (got == Got::failed)
+        keyboard_fails("fmt", std::strerror(streams::keyboard::error()), format);
+    if (got == Got::end) keyboard_fails("fmt", "end of file", format);
+    input_ended = got == Got::partial;
 }
 
 // Reads the n numbers of one numeric answer. Returns false on a bad entry.
 bool numbers(const char* format, int count, float* values) {
-    char head[reader::kept];
+    char head[kept];
     std::size_t n = 0;
     answer(head, n, format);
     return reader::fields(head, n, count, values);
 }
 
-void normal_end() {
-    hold_signals();
-    units::close_all();
+// An exit() that did not come through finish (the exit routine of the
+// utilities, a library that gives up) still closes the units.
+void at_exit() {
+    endings::close_units(endings::Moment::orderly);
+    endings::hold_signals();
 }
 
 }  // namespace
 
 void start() {
-    units::guard_standard_streams();
-    catch_signals();
-    if (const int err = units::open_log())
-        fail("open", std::strerror(err), Unit::log, nullptr, true, true);
-    // Every orderly end passes through exit(), and with it this closing.
-    std::atexit(normal_end);
+    streams::guard_standard_streams();
+    endings::catch_signals();
+    int err = 0;
+    switch (streams::open_units(err)) {
+        case streams::log::Opened::yes:
+            break;
+        case streams::log::Opened::in_use:
+            endings::refuse("zefrin: ZEFRIN.LOG is in use by another session\n");
+        case streams::log::Opened::refused:
+            fail({"open", std::strerror(err), endings::Unit::log, streams::log::name, nullptr,
+                  endings::Lately::writing_direct});
+    }
+    std::atexit(at_exit);
 }
 
 [[noreturn]] void dialogue() {
@@ -66,14 +90,14 @@ void start() {
     float tx = 0.01f;  // m
 
     input_ended = false;
-    reader::reset();
+    streams::keyboard::reset();
     input = PassageInput{};
     derived = Derived{};
     icount = 0;
 
     PassageInput& in = input;
     for (;;) {
-        units::terminal("  \n", 3);
+        streams::sink().terminal("  \n", 3);
 
         float v[7];
         prompt<"('Enter: mass (GeV/c2), siga (mb), sige (mb) ',$)">();
@@ -88,7 +112,7 @@ void start() {
 
         prompt<"('Enter: p0 (GeV/c), rho (g/cm3), frac ( <=1 ) ',$)">();
         if (!numbers("(3F10.1)", 3, v))
-            fail("fmt", "read unexpected character", Unit::keyboard, "(3F10.1)", false);
+            keyboard_fails("fmt", "read unexpected character", "(3F10.1)");
         in.p0 = v[0];
         in.rho = v[1];
         in.frac = v[2];
@@ -98,7 +122,7 @@ void start() {
 
         prompt<"('Enter: length (m), Z1, prop1, Z2, prop2, Z3, prop3 ',$)">();
         if (!numbers("(7F10.1)", 7, v))
-            fail("fmt", "read unexpected character", Unit::keyboard, "(7F10.1)", false);
+            keyboard_fails("fmt", "read unexpected character", "(7F10.1)");
         in.length = v[0];
         in.Z[0] = v[1];
         in.prop[0] = v[2];
@@ -132,7 +156,7 @@ void start() {
         tx = in.length / 100.0f;
 
         prompt<"(' continue [Y/N] ? ',$)">();
-        char head[reader::kept];
+        char head[kept];
         std::size_t n = 0;
         answer(head, n, "(A1)");
         const char ans = n > 0 ? head[0] : ' ';

@@ -4,7 +4,8 @@
 namespace zefrin {
 
 // Opens the units for a run: standard streams guarded, signals caught, the
-// log opened (or the run stopped with the "open" diagnostic), and the
+// log opened and locked (or the run stopped: with the "open" diagnostic, or
+// with status 1 and one line when another session holds the log), and the
 // closing of the units tied to exit(), so every exit(n) closes them as at a
 // normal end.
 void start();

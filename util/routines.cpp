@@ -5,7 +5,8 @@
 #include <cstdlib>
 #include <limits>
 
-#include "session/units.hpp"
+#include "session/endings/orderly.hpp"
+#include "session/streams/terminal.hpp"
 
 namespace zefrin::util {
 
@@ -39,7 +40,7 @@ void getsecs(std::int32_t& t) {
 
 void putcha(const std::int32_t& code) {
     // What the report has written so far goes first, so the byte follows it.
-    units::flush_terminal();
+    streams::terminal::flush();
     std::putchar(code);
 }
 
@@ -50,7 +51,8 @@ void getcha(std::int32_t& code) {
 }
 
 void exit(const std::int32_t& n) {
-    std::exit(n);
+    // The units closed first, so a failed write still turns status 0 into 1.
+    endings::finish(n);
 }
 
 }  // namespace zefrin::util

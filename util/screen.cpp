@@ -1,7 +1,7 @@
 // Positioned text on the full-screen terminal, through ncurses.
 #include <curses.h>
 
-#include "session/units.hpp"
+#include "session/streams/terminal.hpp"
 #include "util/routines.hpp"
 
 namespace zefrin::util {
@@ -15,7 +15,7 @@ std::int32_t first = 1;
 
 void gtext(const std::int32_t& x, const std::int32_t& y, const char* s) {
     // Pending report lines go out before the screen is drawn over them.
-    units::flush_terminal();
+    streams::terminal::flush();
     if (first != 0) {
         // On failure initscr itself prints "Error opening terminal: <name>."
         // and calls exit(1), which still closes the units of the run.

@@ -41,6 +41,20 @@ TEST(InputEnds, AtEveryPromptWithAndWithoutALastLineEnd) {
     // clang-format on
 }
 
+// A read that fails is no end of input. Regression: standard input that is
+// a directory read as an empty input. Now the diagnostic says "fmt" and the
+// system's message, also at the first prompt (a failed read is no bad
+// entry), and the run stops through the abort.
+TEST(InputFails, TheDiagnosticNamesTheSystemsMessage) {
+    const std::string older = older_log(3000);
+    Scratch dir;
+    dir.write("ZEFRIN.LOG", older);
+    Options o;
+    o.stdin_file = dir.path();
+    expect_run(run(dir, o), older, s1,
+               {true, keyboard_diagnostic("fmt", "Is a directory", "(3F10.1)"), 0});
+}
+
 std::string spaces(std::size_t n) {
     return std::string(n, ' ');
 }

@@ -1,7 +1,9 @@
 // The log at fault: refused by the file system or by permissions, a device
 // that is always full, a file-size limit reached in the middle of a line.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -156,8 +158,8 @@ TEST(LogRefused, RootWritesThroughPermissionBits) {
 }
 
 // The log accepts no byte (/dev/full) or stops accepting bytes at a size
-// limit: the failure is said once, the dialogue goes on, the status is
-// unchanged, and the log keeps only complete lines. The log's buffer of
+// limit: the failure is said once, the dialogue goes on, a normal end gives
+// status 1 instead of 0, and the log keeps only complete lines. The log's buffer of
 // 64 KiB holds some 47 reports; standard output and error may be files.
 struct Failing {
     const char* name;
@@ -200,7 +202,7 @@ TEST(LogWriteFails, SaidOnceAndTheDialogueGoesOn) {
         o.input = empty_cycles(row.cycles - 1) + empty_answers + (row.ends_with_n ? "n\n" : "");
         const Result r = run(dir, o);
         if (row.ends_with_n)
-            expect_exit(r, 0);
+            expect_exit(r, 1);
         else
             expect_killed(r, SIGABRT);
         EXPECT_EQ(r.err, row.err);
@@ -219,6 +221,137 @@ TEST(LogWriteFails, SaidOnceAndTheDialogueGoesOn) {
             expect_log_shape(r.log);
         }
     }
+}
+
+// Two sessions in one directory. Regression: the second session wrote its
+// report over the first one's log, and the first one's end then left NUL
+// bytes and half reports in it; both ended with status 0.
+const std::string in_use = "zefrin: ZEFRIN.LOG is in use by another session\n";
+
+// The second session stops before its first prompt: one line, status 1,
+// nothing on the terminal, the log as the first session has it.
+void expect_second_refused(const Result& r) {
+    expect_exit(r, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, in_use);
+}
+
+TEST(LogInUse, ASecondSessionStopsBeforeItsFirstPrompt) {
+    {
+        SCOPED_TRACE("the first session waits at its question after one report");
+        Scratch dir;
+        dir.write("ZEFRIN.LOG", older);
+        Result second;
+        Options first;
+        first.steps = {feed(empty_answers), await(p4),
+                       call([&] { second = run(dir, "\n\n\nn\n"); }), feed("n\n")};
+        const Result r = run(dir, first);
+        expect_second_refused(second);
+        // Meanwhile the file is as the first session left it: the older log
+        // cut at its first line, the report still in its buffer.
+        EXPECT_EQ(second.log, "");
+        expect_exit(r, 0);
+        EXPECT_EQ(r.err, "");
+        EXPECT_TRUE(same_text(r.log, copper_log(1)));
+    }
+    {
+        SCOPED_TRACE("a lock held by another process on a log opened for reading");
+        Scratch dir;
+        dir.write("ZEFRIN.LOG", older);
+        const int fd = ::open(dir.file("ZEFRIN.LOG").c_str(), O_RDONLY | O_CLOEXEC);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
+        const Result r = run(dir, "\n\n\nn\n");
+        ::close(fd);
+        expect_second_refused(r);
+        EXPECT_TRUE(same_text(r.log, older));
+    }
+}
+
+// A log that is not a regular file takes no lock: two sessions on a log
+// linked to /dev/null both run to their end.
+TEST(LogInUse, NoLockOnALogThatIsNoRegularFile) {
+    Scratch dir;
+    ASSERT_EQ(::symlink("/dev/null", dir.file("ZEFRIN.LOG").c_str()), 0);
+    Result second;
+    Options first;
+    first.steps = {feed(empty_answers), await(p4), call([&] { second = run(dir, "\n\n\nn\n"); }),
+                   feed("n\n")};
+    const Result r = run(dir, first);
+    for (const Result* each : {&r, static_cast<const Result*>(&second)}) {
+        expect_exit(*each, 0);
+        EXPECT_EQ(each->err, "");
+        EXPECT_TRUE(same_text(each->out, copper_cycle()));
+    }
+}
+
+// A log that blocks: a FIFO that nobody reads fills after some 47 reports
+// (its 64 KiB), and the next block of the log waits, in the middle of the
+// session or at its normal end. Regression: signals were held across that
+// write, so none of them ended the run. Every signal must end it, with its
+// line and its status, and the log gets only what it takes at once: a
+// beginning of this session's lines.
+struct Blocked {
+    int sig;
+    const char* line;
+    bool aborts;  // else: status 1, or killed by sig when line is empty
+};
+
+TEST(LogBlocks, EverySignalStillEndsTheRun) {
+    // clang-format off
+    const Blocked rows[] = {
+        {SIGINT,  "Interrupt\n",          false}, {SIGTERM, "Killed\n",             false},
+        {SIGQUIT, "Quit signal\n",        true},  {SIGFPE,  "Floating Exception\n", true},
+        {SIGTRAP, "Trace trap\n",         true},  {SIGABRT, "IOT Trap\n",           true},
+        {SIGHUP,  "",                     false},
+    };
+    // clang-format on
+    struct Where {
+        const char* name;
+        int cycles;
+        std::string input;
+    };
+    const Where wheres[] = {
+        {"in the middle of the session", 200, empty_cycles(200)},
+        {"at the normal end", 60, empty_cycles(59) + empty_answers + "n\n"},
+    };
+    for (const Where& where : wheres)
+        for (const Blocked& row : rows) {
+            SCOPED_TRACE(std::string(where.name) + ", " + (row.line[0] ? row.line : "hang-up"));
+            const int cycles = where.cycles;
+            const std::string full_log = copper_log(cycles);
+            Scratch dir;
+            ASSERT_EQ(::mkfifo(dir.file("ZEFRIN.LOG").c_str(), 0600), 0);
+            // Held open and never read until the end, so the test can see what
+            // the log took.
+            const int reader = ::open(dir.file("ZEFRIN.LOG").c_str(), O_RDONLY | O_NONBLOCK);
+            ASSERT_GE(reader, 0);
+            Options o;
+            o.input = where.input;
+            o.steps = {await_blocked_in_write(), send(row.sig)};
+            o.keep_input_open = true;
+            o.timeout_seconds = 20;
+            const Result r = run(dir, o);
+            std::string taken;
+            char buf[65536];
+            for (ssize_t k; (k = ::read(reader, buf, sizeof buf)) > 0;)
+                taken.append(buf, static_cast<std::size_t>(k));
+            ::close(reader);
+            EXPECT_FALSE(r.timed_out);
+            EXPECT_EQ(r.err, row.line);
+            if (row.aborts)
+                expect_killed(r, SIGABRT);
+            else if (row.line[0] == '\0')
+                expect_killed(r, row.sig);
+            else
+                expect_exit(r, 1);
+            // The reports shown stop where the log blocked; the first block of
+            // the log went whole into the FIFO.
+            EXPECT_LE(count(r.out, p4), static_cast<std::size_t>(cycles));
+            EXPECT_EQ(full_log.compare(0, taken.size(), taken), 0)
+                << "not a beginning of this session's log";
+            EXPECT_GE(taken.size(), copper_log(40).size());
+        }
 }
 
 }  // namespace

@@ -12,24 +12,48 @@
 namespace zefrin::test {
 namespace {
 
+enum class Then { status_1, aborts, raised_again };
+
 struct Caught {
     int sig;
-    const char* line;  // the one line on standard error
-    bool aborts;       // ends by the abort signal, else with status 1
+    const char* line;  // the one line on standard error ("" for none)
+    Then then;
 };
 
+// The six signals with a line of their own, then those that close the log
+// without a line and end the process as their default action would.
+// clang-format off
 constexpr Caught caught[] = {
-    {SIGINT, "Interrupt\n", false},         {SIGTERM, "Killed\n", false},
-    {SIGQUIT, "Quit signal\n", true},       {SIGTRAP, "Trace trap\n", true},
-    {SIGFPE, "Floating Exception\n", true}, {SIGABRT, "IOT Trap\n", true},
+    {SIGINT,    "Interrupt\n",          Then::status_1},
+    {SIGTERM,   "Killed\n",             Then::status_1},
+    {SIGQUIT,   "Quit signal\n",        Then::aborts},
+    {SIGTRAP,   "Trace trap\n",         Then::aborts},
+    {SIGFPE,    "Floating Exception\n", Then::aborts},
+    {SIGABRT,   "IOT Trap\n",           Then::aborts},
+    {SIGHUP,    "",                     Then::raised_again},
+    {SIGUSR1,   "",                     Then::raised_again},
+    {SIGUSR2,   "",                     Then::raised_again},
+    {SIGALRM,   "",                     Then::raised_again},
+    {SIGVTALRM, "",                     Then::raised_again},
+    {SIGPROF,   "",                     Then::raised_again},
+    {SIGXCPU,   "",                     Then::raised_again},
+    {SIGPWR,    "",                     Then::raised_again},
 };
+// clang-format on
 
 void expect_ending(const Result& r, const Caught& c) {
     EXPECT_EQ(r.err, c.line);
-    if (c.aborts)
-        expect_killed(r, SIGABRT);
-    else
-        expect_exit(r, 1);
+    switch (c.then) {
+        case Then::status_1:
+            expect_exit(r, 1);
+            break;
+        case Then::aborts:
+            expect_killed(r, SIGABRT);
+            break;
+        case Then::raised_again:
+            expect_killed(r, c.sig);
+            break;
+    }
 }
 
 // A prompt waiting for its answer, and what must stand on the terminal and in
@@ -65,12 +89,15 @@ std::vector<Moment> moments() {
 // Regression: a signal that came just as a prompt's write returned (before
 // the terminal buffer recorded it as sent) made the handler write the same
 // bytes again, so the report and the prompt stood twice on the terminal.
+// Regression: a hang-up (the terminal window closed) or a user signal after
+// a report left the log empty: the older log had been cut and the session's
+// lines were still in the buffer.
 TEST(SignalsAtAPrompt, OneLineThenTheUnitsClosedAndTheEndingOfTheSignal) {
     for (const std::string& older : {older_log(20000), older_log(100)}) {
         for (const Moment& m : moments()) {
             for (const Caught& c : caught) {
-                SCOPED_TRACE(std::string(m.name) + ", " + c.line + ", older log of " +
-                             std::to_string(older.size()) + " bytes");
+                SCOPED_TRACE(std::string(m.name) + ", signal " + std::to_string(c.sig) +
+                             ", older log of " + std::to_string(older.size()) + " bytes");
                 Scratch dir;
                 dir.write("ZEFRIN.LOG", older);
                 Options o;
@@ -100,7 +127,8 @@ TEST(SignalsInALongSession, LogCutAfterACompleteLineOfThisSession) {
     const std::string input = empty_cycles(cycles);
     for (const int after : {1, 250, 2999}) {
         for (const Caught& c : caught) {
-            SCOPED_TRACE("after question " + std::to_string(after) + ", " + c.line);
+            SCOPED_TRACE("after question " + std::to_string(after) + ", signal " +
+                         std::to_string(c.sig));
             Scratch dir;
             dir.write("ZEFRIN.LOG", older);
             Options o;
@@ -181,19 +209,22 @@ TEST(SignalsTwoAtOnce, OneLineAndOneEnding) {
     }
 }
 
-// An interrupt or quit ignored when the program started stays ignored: the
-// session goes on to its normal end.
+// An interrupt, a quit or one of the signals without a line that was
+// ignored when the program started stays ignored (nohup): the session goes
+// on to its normal end.
 struct Ignored {
     const char* name;
-    bool sigint, sigquit;  // ignored at start
-    int sig;               // then sent
+    std::vector<int> at_start;  // ignored at start
+    int sig;                    // then sent
 };
 
-constexpr Ignored ignored[] = {
-    {"interrupt ignored at start", true, false, SIGINT},
-    {"quit ignored at start", false, true, SIGQUIT},
-    {"both ignored at start, interrupt sent", true, true, SIGINT},
-    {"both ignored at start, quit sent", true, true, SIGQUIT},
+const Ignored ignored[] = {
+    {"interrupt ignored at start", {SIGINT}, SIGINT},
+    {"quit ignored at start", {SIGQUIT}, SIGQUIT},
+    {"both ignored at start, interrupt sent", {SIGINT, SIGQUIT}, SIGINT},
+    {"both ignored at start, quit sent", {SIGINT, SIGQUIT}, SIGQUIT},
+    {"hang-up ignored at start (nohup)", {SIGHUP}, SIGHUP},
+    {"user signal 1 ignored at start", {SIGUSR1}, SIGUSR1},
 };
 
 // The signal comes while the question waits, and again at the next prompt 1.
@@ -202,8 +233,7 @@ TEST(SignalsIgnoredAtStart, StayIgnoredWhileAPromptWaits) {
         SCOPED_TRACE(row.name);
         Scratch dir;
         Options o;
-        o.ignore_sigint = row.sigint;
-        o.ignore_sigquit = row.sigquit;
+        o.ignore_signals = row.at_start;
         // clang-format off
         o.steps = {feed(empty_answers), await(p4),    send(row.sig), pause_ms(200),
                    feed("y\n"),         await(p1, 2), send(row.sig), pause_ms(200),
@@ -224,8 +254,7 @@ TEST(SignalsIgnoredAtStart, StayIgnoredInALongSession) {
         Scratch dir;
         Options o;
         o.input = empty_cycles(cycles - 1) + "\n\n\nn\n";
-        o.ignore_sigint = row.sigint;
-        o.ignore_sigquit = row.sigquit;
+        o.ignore_signals = row.at_start;
         o.steps = {await(p4, 10), send(row.sig)};
         o.timeout_seconds = 120;
         const Result r = run(dir, o);

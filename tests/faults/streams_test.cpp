@@ -2,6 +2,7 @@
 // goes away before or during the session.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <string>
 
@@ -137,6 +138,66 @@ TEST(StreamsNonBlocking, OutputKeepsEveryLine) {
     EXPECT_EQ(r.err, "");
     EXPECT_TRUE(same_text(r.out, copper_cycles(cycles)));
     EXPECT_TRUE(same_text(r.log, copper_log(cycles)));
+}
+
+// Standard output that takes no more bytes. Regression: the run ended with
+// status 0 and a truncated report. Now the first failing write is said once
+// on standard error, the session goes on (the log gets every report), and a
+// normal end gives status 1.
+struct OutputFails {
+    const char* name;
+    const char* stdout_file;  // standard output on this file; else on a file with a size limit
+    long limit;
+    std::string input;
+    std::string out;  // what standard output holds afterwards (a file only)
+    Ending end;       // aborts, else status 1; standard error; reports in the log
+};
+
+TEST(StreamsOutputFails, SaidOnceTheSessionGoesOnStatusOne) {
+    const std::string full = "zefrin: standard output: No space left on device\n";
+    const std::string big = "zefrin: standard output: File too large\n";
+    const std::string three = empty_cycles(2) + "\n\n\nn\n";
+    // clang-format off
+    const OutputFails rows[] = {
+        {"/dev/full, one report",                     "/dev/full", -1,   "\n\n\nn\n",  "", {false, full, 1}},
+        {"/dev/full, three reports",                  "/dev/full", -1,   three,          "", {false, full, 3}},
+        {"/dev/full, a bad first answer",             "/dev/full", -1,   "q\n",          "", {false, full, 0}},
+        {"/dev/full, end of input at the question",   "/dev/full", -1,   empty_answers,  "", {true, full + fmt_eof("(A1)"), 1}},
+        {"a size limit in the middle of the first report",
+                                                      nullptr,     1000, three,          copper_cycles(3).substr(0, 1000),
+                                                                                             {false, big, 3}},
+    };
+    // clang-format on
+    const std::string older = older_log(5000);
+    for (const OutputFails& row : rows) {
+        SCOPED_TRACE(row.name);
+        Scratch dir;
+        dir.write("ZEFRIN.LOG", older);
+        Options o;
+        o.input = row.input;
+        if (row.stdout_file != nullptr) {
+            o.stdout_file = row.stdout_file;
+        } else {
+            // Standard output and error on files under the limit; the log on
+            // a device, which no size limit binds.
+            ::unlink(dir.file("ZEFRIN.LOG").c_str());
+            ASSERT_EQ(::symlink("/dev/null", dir.file("ZEFRIN.LOG").c_str()), 0);
+            o.streams_to_files = true;
+            o.file_size_limit = row.limit;
+            o.ignore_sigxfsz = true;
+        }
+        const Result r = run(dir, o);
+        EXPECT_EQ(r.err, row.end.err);
+        EXPECT_TRUE(same_text(r.out, row.out));
+        if (row.end.aborts)
+            expect_killed(r, SIGABRT);
+        else
+            expect_exit(r, 1);
+        if (row.stdout_file != nullptr) {
+            EXPECT_TRUE(
+                same_text(r.log, row.end.reports == 0 ? older : copper_log(row.end.reports)));
+        }
+    }
 }
 
 }  // namespace

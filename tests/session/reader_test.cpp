@@ -1,5 +1,5 @@
 // The field reader: ten-column number fields with one implied decimal.
-#include "session/reader.hpp"
+#include "session/format/reader.hpp"
 
 #include <gtest/gtest.h>
 

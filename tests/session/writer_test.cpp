@@ -1,5 +1,5 @@
 // The report writer: Fw.d and Iw fields, separator lines and whole formats.
-#include "session/writer.hpp"
+#include "session/format/writer.hpp"
 
 #include <gtest/gtest.h>
 

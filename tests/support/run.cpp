@@ -95,6 +95,22 @@ bool drop_override() {
     return ::syscall(SYS_capset, &head, data) == 0;
 }
 
+// True when the process sleeps in write(2) to a file other than the standard
+// streams: its state S and the system call it waits in, from /proc.
+bool in_write(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    const std::size_t close = line.rfind(')');
+    if (close == std::string::npos || close + 2 >= line.size() || line[close + 2] != 'S')
+        return false;
+    std::ifstream sys("/proc/" + std::to_string(pid) + "/syscall");
+    long nr = -1;
+    std::string fd;
+    sys >> nr >> fd;
+    return sys && nr == SYS_write && std::stol(fd, nullptr, 16) > 2;
+}
+
 void nonblock(int fd) {
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
 }
@@ -103,6 +119,8 @@ void nonblock(int fd) {
     int fd[3] = {in[0], out[1], err[1]};
     if (!o.stdin_file.empty())
         fd[0] = ::open(o.stdin_file.c_str(), O_RDONLY);
+    if (!o.stdout_file.empty())
+        fd[1] = ::open(o.stdout_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     if (o.streams_to_files) {
         const int mode = O_WRONLY | O_CREAT | O_TRUNC;
         fd[1] = ::open(dir.file(".stdout").c_str(), mode, 0600);
@@ -132,11 +150,17 @@ void nonblock(int fd) {
         ::close(1);
     if (o.close_stderr)
         ::close(2);
-    for (int sig : {SIGTERM, SIGTRAP, SIGFPE, SIGABRT}) ::signal(sig, SIG_DFL);
+    for (int sig : {SIGTERM, SIGTRAP, SIGFPE, SIGABRT, SIGHUP, SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM,
+                    SIGPROF, SIGXCPU, SIGPWR})
+        ::signal(sig, SIG_DFL);
+    // Signals that dump core by default leave no file behind.
+    const rlimit no_core{0, 0};
+    ::setrlimit(RLIMIT_CORE, &no_core);
     ::signal(SIGINT, o.ignore_sigint ? SIG_IGN : SIG_DFL);
     ::signal(SIGQUIT, o.ignore_sigquit ? SIG_IGN : SIG_DFL);
     ::signal(SIGPIPE, o.ignore_sigpipe ? SIG_IGN : SIG_DFL);
     ::signal(SIGXFSZ, o.ignore_sigxfsz ? SIG_IGN : SIG_DFL);
+    for (int sig : o.ignore_signals) ::signal(sig, SIG_IGN);
     sigset_t none;
     sigemptyset(&none);
     ::sigprocmask(SIG_SETMASK, &none, nullptr);
@@ -257,6 +281,11 @@ Result run(const Scratch& dir, const Options& opt) {
                 close_out();
             } else if (s.kind == Step::pause) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(s.number));
+            } else if (s.kind == Step::blocked_in_write) {
+                if (!ended && !in_write(pid))
+                    break;  // looked at again after the next poll (50 ms at most)
+            } else if (s.kind == Step::call) {
+                s.action();
             }
             ++step;
         }

@@ -4,6 +4,7 @@
 // ignored at start, a file-size limit, and a root that permission bits bind.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -31,10 +32,11 @@ class Scratch {
 
 // One thing the test does while the program runs, in order.
 struct Step {
-    enum Kind { feed, await, signal, close_input, close_output, pause };
+    enum Kind { feed, await, signal, close_input, close_output, pause, blocked_in_write, call };
     Kind kind;
-    std::string text;  // feed: bytes to send; await: text to wait for on stdout
-    int number = 1;    // await: how many times; signal: the signal; pause: ms
+    std::string text;                   // feed: bytes to send; await: text to wait for on stdout
+    int number = 1;                     // await: how many times; signal: the signal; pause: ms
+    std::function<void()> action = {};  // call: run in the test while the program runs
 };
 
 inline Step feed(std::string s) {
@@ -57,6 +59,14 @@ inline Step close_output() {
 inline Step pause_ms(int ms) {
     return {Step::pause, {}, ms};
 }
+// Waits until the program is blocked in write(2) (or has ended).
+inline Step await_blocked_in_write() {
+    return {Step::blocked_in_write, {}};
+}
+// Runs f in the test (another session, say) while the program waits.
+inline Step call(std::function<void()> f) {
+    return {Step::call, {}, 1, std::move(f)};
+}
 
 // A change of the environment: value nullptr removes the name.
 struct Env {
@@ -69,6 +79,7 @@ struct Options {
     std::vector<Step> steps;        // then these, in order
     bool keep_input_open = false;   // else standard input is closed after the last step
     std::string stdin_file;         // standard input from this file instead of a pipe
+    std::string stdout_file;        // standard output on this file (e.g. /dev/full)
     bool streams_to_files = false;  // standard output and error on regular files
     bool stdin_nonblocking = false;
     bool stdout_nonblocking = false;
@@ -80,9 +91,10 @@ struct Options {
     bool ignore_sigquit = false;
     bool ignore_sigpipe = false;
     bool ignore_sigxfsz = false;
-    long file_size_limit = -1;      // RLIMIT_FSIZE in bytes, if not negative
-    bool bind_root = false;         // run without the capability to override permissions
-    std::vector<std::string> argv;  // program (looked up on PATH) and arguments; empty: zefrin
+    std::vector<int> ignore_signals;  // more signals ignored when the program starts
+    long file_size_limit = -1;        // RLIMIT_FSIZE in bytes, if not negative
+    bool bind_root = false;           // run without the capability to override permissions
+    std::vector<std::string> argv;    // program (looked up on PATH) and arguments; empty: zefrin
     std::vector<Env> env;
     int timeout_seconds = 60;  // then the program is killed
 };

@@ -15,7 +15,7 @@
 #include <cstring>
 
 #include "session/dialogue.hpp"
-#include "session/writer.hpp"
+#include "session/format/writer.hpp"
 #include "util/routines.hpp"
 
 namespace {

@@ -1,10 +1,6 @@
-// Number fields as a user types them, and the lines of standard input.
-#include "session/reader.hpp"
+// Number fields as a user types them.
+#include "session/format/reader.hpp"
 
-#include <poll.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -141,67 +137,6 @@ bool fields(const char* line, std::size_t len, int n, float* values) {
         pos += used;
     }
     return ok;
-}
-
-namespace {
-
-struct Input {
-    char buf[1 << 16];
-    std::size_t pos = 0, end = 0;
-    bool ended = false;
-};
-Input in;
-
-bool fill() {
-    if (in.ended) return false;
-    for (;;) {
-        const ssize_t r = ::read(0, in.buf, sizeof in.buf);
-        if (r < 0 && errno == EINTR) continue;
-        if (r < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            // A keyboard left non-blocking by someone else: wait for the line.
-            pollfd p{0, POLLIN, 0};
-            ::poll(&p, 1, -1);
-            continue;
-        }
-        if (r <= 0) {
-            in.ended = true;  // end of input, or a keyboard that cannot be read
-            return false;
-        }
-        in.pos = 0;
-        in.end = static_cast<std::size_t>(r);
-        return true;
-    }
-}
-
-}  // namespace
-
-void reset() {
-    in.pos = 0;
-    in.end = 0;
-    in.ended = false;
-}
-
-Got read_line(char (&head)[kept], std::size_t& n) {
-    n = 0;
-    bool any = false;
-    for (;;) {
-        if (in.pos == in.end && !fill()) return any ? Got::partial : Got::end;
-        any = true;
-        const char* from = in.buf + in.pos;
-        const std::size_t avail = in.end - in.pos;
-        const void* nl = std::memchr(from, '\n', avail);
-        const std::size_t take = nl ? static_cast<std::size_t>(static_cast<const char*>(nl) - from)
-                                    : avail;
-        const std::size_t room = kept - n;
-        const std::size_t copy = take < room ? take : room;
-        std::memcpy(head + n, from, copy);
-        n += copy;
-        in.pos += take;
-        if (nl) {
-            ++in.pos;
-            return Got::line;
-        }
-    }
 }
 
 }  // namespace zefrin::reader

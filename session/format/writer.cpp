@@ -1,5 +1,5 @@
 // The edit descriptors Fw.d and Iw, and the separator lines.
-#include "session/writer.hpp"
+#include "session/format/writer.hpp"
 
 #include <bit>
 #include <cassert>
@@ -62,10 +62,9 @@ std::uint64_t scaled(float m, int d) {
 template <fmt::Text F>
 void separator(std::int32_t k) {
     const auto buf = fmt::closed<F>(nullptr);
-    if (k == 1)
-        units::both(F.s, buf.data(), buf.size());
-    else
-        units::terminal(buf.data(), buf.size());
+    streams::Sink& s = streams::sink();
+    s.terminal(buf.data(), buf.size());
+    if (k == 1) s.log(F.s, buf.data(), buf.size());
 }
 
 }  // namespace

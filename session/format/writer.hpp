@@ -1,11 +1,14 @@
 // The report writer: formats written as the program's own text, compiled at
-// build time, and the lines they make sent to the terminal and the log.
+// build time, and the lines they make sent to the terminal and the log
+// through the installed sink.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <type_traits>
+
+#include "session/streams/sink.hpp"
 
 namespace zefrin {
 
@@ -192,15 +195,6 @@ void build(char* out, const Value* v) {
 
 }  // namespace fmt
 
-namespace units {
-// Defined in units.cpp: the terminal and the log. The format is the text of
-// the statement that made the line, named by a diagnostic if the write fails.
-void both(const char* format, const char* line, std::size_t n);
-void terminal(const char* line, std::size_t n);
-void log_only(const char* format, const char* line, std::size_t n);
-void prompt(const char* text, std::size_t n);
-}  // namespace units
-
 // Every report line of the program is 80 characters wide; the format is
 // checked against that and against its values when the program is built.
 constexpr std::size_t report_width = 80;
@@ -226,7 +220,9 @@ void line(V... v) {
     static_assert(fmt::matches<F, V...>(), "values do not match the edit descriptors");
     const fmt::Value vals[] = {fmt::value(v)..., fmt::value(0)};
     const auto buf = fmt::closed<F>(vals);
-    units::both(F.s, buf.data(), buf.size());
+    streams::Sink& s = streams::sink();
+    s.terminal(buf.data(), buf.size());
+    s.log(F.s, buf.data(), buf.size());
 }
 
 // A line for the log only (the page-control lines).
@@ -234,7 +230,7 @@ template <fmt::Text F>
 void log_line() {
     static_assert(fmt::Compiled<F>::values == 0);
     const auto buf = fmt::closed<F>(nullptr);
-    units::log_only(F.s, buf.data(), buf.size());
+    streams::sink().log(F.s, buf.data(), buf.size());
 }
 
 // A prompt: a format ending in $, to the terminal only, flushed at once.
@@ -244,7 +240,9 @@ void prompt() {
     static_assert(C::shape.open && C::values == 0, "a prompt is text ending in $");
     char buf[C::width == 0 ? 1 : C::width];
     fmt::build<F>(buf, nullptr);
-    units::prompt(buf, C::width);
+    streams::Sink& s = streams::sink();
+    s.terminal(buf, C::width);
+    s.flush();
 }
 
 // A blank and 79 asterisks, to the terminal and the log.

@@ -1,0 +1,45 @@
+// The two sinks of the program's own streams.
+#include "session/streams/sink.hpp"
+
+#include "session/streams/log.hpp"
+#include "session/streams/terminal.hpp"
+
+namespace zefrin::streams {
+
+namespace {
+
+class Units final : public Sink {
+   public:
+    void terminal(const char* bytes, std::size_t n) override { terminal::put(bytes, n); }
+    void log(const char* format, const char* line, std::size_t n) override {
+        log::put(format, line, n);
+    }
+    void flush() override { terminal::flush(); }
+};
+
+class TerminalOnly final : public Sink {
+   public:
+    void terminal(const char* bytes, std::size_t n) override { terminal::put(bytes, n); }
+    void log(const char*, const char*, std::size_t) override {}
+    void flush() override { terminal::flush(); }
+};
+
+Units the_units;
+TerminalOnly the_terminal;
+Sink* current = &the_units;
+
+}  // namespace
+
+Sink& sink() { return *current; }
+
+Sink* install(Sink* s) {
+    Sink* const was = current;
+    current = s != nullptr ? s : &the_units;
+    return was;
+}
+
+Sink& units() { return the_units; }
+
+Sink& terminal_only() { return the_terminal; }
+
+}  // namespace zefrin::streams
