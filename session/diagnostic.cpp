@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "session/signals.hpp"
+#include "session/streams/editor.hpp"
 #include "session/units.hpp"
 
 namespace zefrin {
@@ -64,6 +65,7 @@ void fail(const char* context, const char* message, Unit unit, const char* forma
     t.add(writing ? "writing" : "reading");
     t.add(direct ? " direct unformatted" : " sequential formatted");
     t.add(" external IO\n");
+    editor::restore_terminal();
     // What the terminal holds goes first, so the diagnostic follows the dialogue.
     units::flush_terminal();
     const char* p = t.buf;

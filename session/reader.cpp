@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "session/single.hpp"
+#include "session/streams/editor.hpp"
 
 namespace zefrin::reader {
 
@@ -182,6 +183,7 @@ void reset() {
 }
 
 Got read_line(char (&head)[kept], std::size_t& n) {
+    if (editor::active()) return editor::read_line(head, n);
     n = 0;
     bool any = false;
     for (;;) {

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "session/diagnostic.hpp"
+#include "session/streams/editor.hpp"
 #include "session/units.hpp"
 
 namespace zefrin {
@@ -40,6 +41,7 @@ static_assert(std::atomic<int>::is_always_lock_free);
     hold_signals();
     for (const Row& r : rows) {
         if (r.sig != sig) continue;
+        editor::restore_terminal();
         (void)!::write(2, r.text, std::strlen(r.text));
         units::close_all(true);
         if (!r.aborts) ::_exit(1);

@@ -16,6 +16,7 @@
 
 #include "session/diagnostic.hpp"
 #include "session/signals.hpp"
+#include "session/streams/editor.hpp"
 
 namespace zefrin::units {
 
@@ -124,6 +125,7 @@ void close_log(bool from_handler) noexcept;
 
 [[noreturn]] void broken_pipe() {
     hold_signals();
+    editor::restore_terminal();
     term.dead.store(true);
     close_log(false);
     if (sigpipe_default) {
@@ -297,6 +299,12 @@ void both(const char* format, const char* line, std::size_t n) {
 }
 
 void prompt(const char* text, std::size_t n) {
+    if (!cap && editor::active()) {
+        // At a terminal the line editor draws the prompt with the answer.
+        flush_terminal();
+        editor::prompt(text, n);
+        return;
+    }
     terminal(text, n);
     flush_terminal();
 }
@@ -308,6 +316,7 @@ void flush_terminal() {
 
 void close_all(bool from_handler) noexcept {
     if (cap) return;
+    editor::restore_terminal();
     // The log first: a terminal that takes nothing must not cost its lines.
     close_log(from_handler);
     (void)drain_terminal(!from_handler);
