@@ -43,12 +43,16 @@ bool wait_for(const std::function<bool()>& ready, std::chrono::seconds limit) {
     return true;
 }
 
+int windows = 0;  // each window has a server of its own
+
 // The program in a tmux window of 100 x 40 of its own server, started from
 // a shell that notes the terminal mode before and after it and its status.
 class Terminal {
    public:
     explicit Terminal(const Scratch& dir)
-        : dir_(dir), tmux_("tmux -f /dev/null -L zefrin-test-" + std::to_string(::getpid())) {
+        : dir_(dir),
+          tmux_("tmux -f /dev/null -L zefrin-test-" + std::to_string(::getpid()) + "-" +
+                std::to_string(++windows)) {
         const std::string script = "cd '" + dir.path() +
                                    "' && ulimit -c 0 && stty -g >before && '" + ZEFRIN_EXE +
                                    "'; s=\\$?; stty -g >after; echo \\$s >status; sleep 60";
