@@ -13,6 +13,7 @@
 #include <atomic>
 #include <cerrno>
 #include <clocale>
+#include <cstdio>
 #include <cstring>
 #include <cwchar>
 
@@ -71,6 +72,30 @@ void on_resize(int) {
     resized = 1;
 }
 
+int columns(EditLine* e) {
+    int co = 0;
+    el_get(e, EL_GETTC, "co", &co, nullptr);
+    return co > 0 ? co : 80;
+}
+
+// A new window size: the line is drawn again from the start of its prompt.
+// The cursor goes up by the rows before it, counted at the old width or at
+// the new one (a terminal may rewrap its lines or not), whichever is fewer,
+// so that nothing written before the prompt is lost.
+void redraw_resized(EditLine* e) {
+    const LineInfo* li = el_line(e);
+    const long at = static_cast<long>(std::strlen(shown)) + (li->cursor - li->buffer);
+    const long was = columns(e);
+    el_resize(e);
+    const long now = columns(e);
+    const long up = at / was < at / now ? at / was : at / now;
+    if (up > 0)
+        std::fprintf(stdout, "\033[%ldA", up);
+    std::fputs("\r\033[J", stdout);
+    std::fflush(stdout);
+    el_set(e, EL_REFRESH);
+}
+
 // libedit reads its characters here, so that a stop or a resize that
 // interrupts the wait draws the line again.
 int next_char(EditLine* e, wchar_t* wc) {
@@ -85,8 +110,7 @@ int next_char(EditLine* e, wchar_t* wc) {
         }
         if (resized) {
             resized = 0;
-            el_resize(e);
-            el_set(e, EL_REFRESH);
+            redraw_resized(e);
         }
         char c = 0;
         const ssize_t r = ::read(0, &c, 1);
