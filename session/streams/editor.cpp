@@ -62,6 +62,9 @@ void on_stop(int) {
     sigaddset(&stop, SIGTSTP);
     ::sigprocmask(SIG_UNBLOCK, &stop, nullptr);  // stops here until continued
     ::sigaction(SIGTSTP, &stop_action, nullptr);
+    // Continued, or never stopped (an orphaned process group is not): the
+    // editor takes the terminal again either way.
+    resumed = 1;
     errno = e;
 }
 
@@ -78,18 +81,19 @@ int columns(EditLine* e) {
     return co > 0 ? co : 80;
 }
 
-// A new window size: the line is drawn again from the start of its prompt.
-// The cursor goes up by the rows before it, counted at the old width or at
-// the new one (a terminal may rewrap its lines or not), whichever is fewer,
-// so that nothing written before the prompt is lost.
-void redraw_resized(EditLine* e) {
+// The line drawn again from the start of its prompt, at the window's size
+// now. After a resize the cursor first goes up by the rows before it,
+// counted at the old width or at the new one (a terminal may rewrap its
+// lines or not), whichever is fewer, so that nothing before the prompt is
+// lost. After a stop the shell has left the cursor where the line begins.
+void redraw(EditLine* e, bool resize) {
     const LineInfo* li = el_line(e);
     const long at = static_cast<long>(std::strlen(shown)) + (li->cursor - li->buffer);
     const long was = columns(e);
     el_resize(e);
     const long now = columns(e);
     const long up = at / was < at / now ? at / was : at / now;
-    if (up > 0)
+    if (resize && up > 0)
         std::fprintf(stdout, "\033[%ldA", up);
     std::fputs("\r\033[J", stdout);
     std::fflush(stdout);
@@ -106,11 +110,11 @@ int next_char(EditLine* e, wchar_t* wc) {
             // The shell may have changed the mode while the run was stopped.
             el_set(e, EL_PREP_TERM, 0);
             el_set(e, EL_PREP_TERM, 1);
-            el_set(e, EL_REFRESH);
+            redraw(e, false);
         }
         if (resized) {
             resized = 0;
-            redraw_resized(e);
+            redraw(e, true);
         }
         char c = 0;
         const ssize_t r = ::read(0, &c, 1);

@@ -35,17 +35,20 @@ bool within_10s(const std::function<bool()>& ready) {
 
 int windows = 0;
 
-// The program in a 100 x 40 window of a tmux server of its own, run by a
-// shell that notes the terminal mode before and after it, then its status.
+// The program in a 100 x 40 window of a tmux server of its own, run as a job
+// of a shell that notes the terminal mode before and after it, and while it
+// is stopped (then continues it with fg), then its status.
 struct Terminal {
     const Scratch& dir;
     std::string tmux = "tmux -f /dev/null -L zefrin-test-" + std::to_string(::getpid()) + "-" +
                        std::to_string(++windows);
     explicit Terminal(const Scratch& d) : dir(d) {
-        std::system((tmux + " new-session -d -x 100 -y 40 \"cd '" + dir.path() +
-                     "' && ulimit -c 0 && stty -g >before && '" + ZEFRIN_EXE +
-                     "'; s=\\$?; stty -g >after; echo \\$s >status; sleep 60\"")
-                        .c_str());
+        std::system(
+            (tmux + " new-session -d -x 100 -y 40 \"cd '" + dir.path() +
+             "' && ulimit -c 0 && stty -g >before && set -m && '" + ZEFRIN_EXE +
+             "'; s=\\$?; if [ \\$s = 148 ]; then stty -g >stopped; fg >/dev/null; s=\\$?; fi; "
+             "stty -g >after; echo \\$s >status; sleep 60\"")
+                .c_str());
     }
     ~Terminal() { std::system((tmux + " kill-server 2>/dev/null").c_str()); }
     void keys(const std::string& args) { std::system((tmux + " send-keys " + args).c_str()); }
@@ -99,6 +102,25 @@ TEST(EditingAtATerminal, UpRecallsTheAnswerOfThePromptAndAFieldIsEditedInPlace) 
     t.keys("n Enter");
     EXPECT_EQ(t.status(), 0);
     EXPECT_NE(dir.read("ZEFRIN.LOG").find("Z1 = 13.0,  prop1 = 1.0000"), std::string::npos);
+    EXPECT_EQ(dir.read("after"), dir.read("before"));
+}
+
+// Ctrl-Z gives the terminal back in its mode while the run is stopped; on
+// continuing (fg) the line being typed is drawn again and typing goes on.
+TEST(EditingAtATerminal, CtrlZGivesTheTerminalBackAndContinuingDrawsTheLineAgain) {
+    if (std::system("tmux -V >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "tmux is not installed";
+    Scratch dir;
+    Terminal t(dir);
+    ASSERT_TRUE(t.shows(p1));
+    t.keys("12");
+    ASSERT_TRUE(t.shows(std::string(p1) + "12"));
+    t.keys("C-z");
+    ASSERT_TRUE(within_10s([&] { return !dir.read("stopped").empty(); }));
+    EXPECT_EQ(dir.read("stopped"), dir.read("before"));
+    ASSERT_TRUE(t.shows(std::string(p1) + "12", 2)) << t.screen();
+    t.keys("q Enter");  // a bad first answer: the normal end
+    EXPECT_EQ(t.status(), 0) << t.screen();
     EXPECT_EQ(dir.read("after"), dir.read("before"));
 }
 
