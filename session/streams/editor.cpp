@@ -197,9 +197,10 @@ bool start() {
     return true;
 }
 
-::History* past_of(const char* text) {
+// The history of the prompt shown now.
+::History* past_of_shown() {
     for (int i = 0; i < nprompts; ++i)
-        if (std::strcmp(prompts[i].text, text) == 0)
+        if (std::strcmp(prompts[i].text, shown) == 0)
             return prompts[i].past;
     if (nprompts == most_prompts)
         return prompts[most_prompts - 1].past;
@@ -210,7 +211,8 @@ bool start() {
     HistEvent ev;
     history(p.past, &ev, H_SETSIZE, 100);
     history(p.past, &ev, H_SETUNIQUE, 1);
-    std::memcpy(p.text, text, sizeof p.text);
+    static_assert(sizeof p.text == sizeof shown);
+    std::memcpy(p.text, shown, sizeof shown);
     ++nprompts;
     return p.past;
 }
@@ -238,7 +240,7 @@ reader::Got read_line(char (&head)[reader::kept], std::size_t& n) {
         resized = 0;
         el_resize(el);
     }
-    ::History* past = past_of(shown);
+    ::History* past = past_of_shown();
     if (past != nullptr)
         el_set(el, EL_HIST, history, past);
     int count = 0;
@@ -275,7 +277,8 @@ void restore_terminal() noexcept {
     sigemptyset(&ttou);
     sigaddset(&ttou, SIGTTOU);
     ::sigprocmask(SIG_BLOCK, &ttou, &old);
-    (void)::tcsetattr(0, TCSADRAIN, &before);
+    while (::tcsetattr(0, TCSADRAIN, &before) != 0 && errno == EINTR) {
+    }
     ::sigprocmask(SIG_SETMASK, &old, nullptr);
     errno = e;
 }
