@@ -33,15 +33,13 @@ bool within_10s(const std::function<bool()>& ready) {
     return true;
 }
 
-int windows = 0;
-
-// The program in a 100 x 40 window of a tmux server of its own, run as a job
-// of a shell that notes the terminal mode before and after it, and while it
-// is stopped (then continues it with fg), then its status.
+// The program in a 100 x 40 window of a tmux server of its own (its socket
+// in the scratch directory), run as a job of a shell that notes the terminal
+// mode before and after it, and while it is stopped (then continues it with
+// fg), then its status.
 struct Terminal {
     const Scratch& dir;
-    std::string tmux = "tmux -f /dev/null -L zefrin-test-" + std::to_string(::getpid()) + "-" +
-                       std::to_string(++windows);
+    const std::string tmux = "tmux -f /dev/null -S '" + dir.path() + "/tmux'";
     explicit Terminal(const Scratch& d) : dir(d) {
         std::system(
             (tmux + " new-session -d -x 100 -y 40 \"cd '" + dir.path() +
