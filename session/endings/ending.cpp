@@ -15,8 +15,9 @@ namespace {
 
 void nothing() {}
 void nothing(Moment) noexcept {}
+void release_nothing() noexcept {}
 
-Units units{nothing, nothing};
+Units units{nothing, nothing, release_nothing};
 std::atomic<bool> failed{false};
 static_assert(std::atomic<bool>::is_always_lock_free);
 
@@ -30,6 +31,8 @@ void on_ending(Units u) noexcept {
 void show_units() { units.show(); }
 
 void close_units(Moment moment) noexcept { units.close(moment); }
+
+void release_units() noexcept { units.release(); }
 
 void note_failure() noexcept { failed.store(true); }
 

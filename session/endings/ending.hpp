@@ -27,6 +27,9 @@ struct Units {
     void (*show)();
     // Closes every unit as at a normal end. Safe to call more than once.
     void (*close)(Moment) noexcept;
+    // Gives the terminal back in the mode it had when the run started (the
+    // line editor's raw mode undone), before any message. Async-signal-safe.
+    void (*release)() noexcept;
 };
 
 // Registered by the streams when a run opens them; until then an ending
@@ -37,6 +40,7 @@ void on_ending(Units units) noexcept;
 // The registered steps (no-ops before on_ending).
 void show_units();
 void close_units(Moment moment) noexcept;
+void release_units() noexcept;
 
 // A write to a unit failed and was reported: a normal end gives status 1.
 void note_failure() noexcept;

@@ -33,6 +33,7 @@ void set_end_hook(EndHook hook) { end_hook = hook; }
 // closed, nothing more is let through.
 void finish(int status) {
     // Closed before the status is known: the last write of the log may fail.
+    release_units();
     close_units(Moment::orderly);
     if (end_hook == nullptr) hold_signals();
     status = normal_status(status);
@@ -65,6 +66,7 @@ void fail(const Diagnostic& d) {
                                         : "writing direct unformatted");
     t.add(" external IO\n");
     // What the terminal holds goes first, so the diagnostic follows the dialogue.
+    release_units();
     show_units();
     say(t.buf);
     close_units(Moment::orderly);

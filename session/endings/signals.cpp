@@ -48,6 +48,7 @@ static_assert(std::atomic<int>::is_always_lock_free);
     // One ending only: a handler has the others blocked already, a held-back
     // ending taken up on the main path blocks them here.
     hold_signals();
+    release_units();
     for (const Row& r : rows) {
         if (r.sig != sig) continue;
         if (r.ending == Ending::reraised) reraise(sig, Moment::in_handler);
@@ -101,6 +102,7 @@ void hold_signals() noexcept {
 void reraise(int sig, Moment moment) noexcept {
     // On the program's path (a broken pipe) another signal may still end the
     // run while the log waits; in a handler the others are blocked already.
+    release_units();
     close_units(moment);
     hold_signals();
     struct sigaction sa {};

@@ -240,9 +240,7 @@ void prompt() {
     static_assert(C::shape.open && C::values == 0, "a prompt is text ending in $");
     char buf[C::width == 0 ? 1 : C::width];
     fmt::build<F>(buf, nullptr);
-    streams::Sink& s = streams::sink();
-    s.terminal(buf, C::width);
-    s.flush();
+    streams::sink().prompt(buf, C::width);
 }
 
 // A blank and 79 asterisks, to the terminal and the log.

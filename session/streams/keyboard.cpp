@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "session/streams/editor.hpp"
+
 namespace zefrin::streams::keyboard {
 
 namespace {
@@ -54,6 +56,7 @@ void reset() {
 int error() { return in.error; }
 
 Got read_line(char (&head)[kept], std::size_t& n) {
+    if (editor::active()) return editor::read_line(head, n);
     n = 0;
     bool any = false;
     for (;;) {

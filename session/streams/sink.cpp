@@ -1,10 +1,16 @@
 // The two sinks of the program's own streams.
 #include "session/streams/sink.hpp"
 
+#include "session/streams/editor.hpp"
 #include "session/streams/log.hpp"
 #include "session/streams/terminal.hpp"
 
 namespace zefrin::streams {
+
+void Sink::prompt(const char* bytes, std::size_t n) {
+    terminal(bytes, n);
+    flush();
+}
 
 namespace {
 
@@ -15,6 +21,16 @@ class Units final : public Sink {
         log::put(format, line, n);
     }
     void flush() override { terminal::flush(); }
+    void prompt(const char* bytes, std::size_t n) override {
+        if (!editor::active()) {
+            Sink::prompt(bytes, n);
+            return;
+        }
+        // At a terminal the line editor draws the prompt with the answer, so
+        // that it can redraw a long line whole.
+        terminal::flush();
+        editor::prompt(bytes, n);
+    }
 };
 
 class TerminalOnly final : public Sink {

@@ -15,8 +15,10 @@ class Sink {
     // One complete line for the log (unit 7); format is the statement that
     // made it.
     virtual void log(const char* format, const char* line, std::size_t n) = 0;
-    // What the terminal holds is due now (after a prompt).
+    // What the terminal holds is due now.
     virtual void flush() = 0;
+    // A prompt: the terminal's bytes, then a flush.
+    virtual void prompt(const char* bytes, std::size_t n);
 
    protected:
     ~Sink() = default;

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 
+#include "session/streams/editor.hpp"
 #include "session/streams/terminal.hpp"
 
 namespace zefrin::streams {
@@ -32,7 +33,7 @@ void guard_standard_streams() {
 log::Opened open_units(int& err) {
     terminal::open();
     const log::Opened opened = log::open(err);
-    if (opened == log::Opened::yes) endings::on_ending({show, close_units});
+    if (opened == log::Opened::yes) endings::on_ending({show, close_units, editor::restore_terminal});
     return opened;
 }
 

@@ -1,0 +1,168 @@
+// The dialogue at a terminal: tmux gives the program a terminal of its own,
+// types the keys and shows the screen. Every wait polls against a deadline.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <thread>
+
+#include "run.hpp"
+
+namespace zefrin::test {
+namespace {
+
+std::string output_of(const std::string& command) {
+    std::string out;
+    if (FILE* p = ::popen(command.c_str(), "r")) {
+        char buf[4096];
+        for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
+        ::pclose(p);
+    }
+    return out;
+}
+
+bool within_10s(const std::function<bool()>& ready) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    for (; !ready(); std::this_thread::sleep_for(std::chrono::milliseconds(20)))
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+    return true;
+}
+
+// The program in a 100 x 40 window of a tmux server of its own (its socket
+// in the scratch directory), run as a job of a shell that notes the terminal
+// mode before and after it, and while it is stopped (then continues it with
+// fg), then its status.
+struct Terminal {
+    const Scratch& dir;
+    const std::string tmux = "tmux -f /dev/null -S '" + dir.path() + "/tmux'";
+    explicit Terminal(const Scratch& d) : dir(d) {
+        std::system(
+            (tmux + " new-session -d -x 100 -y 40 \"cd '" + dir.path() +
+             "' && ulimit -c 0 && stty -g >before && set -m && '" + ZEFRIN_EXE +
+             "'; s=\\$?; if [ \\$s = 148 ]; then stty -g >stopped; fg >/dev/null; s=\\$?; fi; "
+             "stty -g >after; echo \\$s >status; sleep 60\"")
+                .c_str());
+    }
+    ~Terminal() { std::system((tmux + " kill-server 2>/dev/null").c_str()); }
+    void keys(const std::string& args) { std::system((tmux + " send-keys " + args).c_str()); }
+    std::string screen() { return output_of(tmux + " capture-pane -p"); }
+    // The screen shows text `times` times (it keeps no blank at a line's end).
+    bool shows(std::string text, int times = 1) {
+        while (text.back() == ' ') text.pop_back();
+        return within_10s([&] {
+            const std::string s = screen();
+            int n = 0;
+            for (auto at = s.find(text); at != std::string::npos; at = s.find(text, at + 1)) ++n;
+            return n >= times;
+        });
+    }
+    pid_t program() {  // the child of the shell in the window
+        return std::atoi(output_of("pgrep -P $(" + tmux + " display -p '#{pane_pid}')").c_str());
+    }
+    int status() {  // as the shell saw it: 128 + the signal after a signal
+        return within_10s([&] { return !dir.read("status").empty(); })
+                   ? std::atoi(dir.read("status").c_str())
+                   : -1;
+    }
+};
+
+const char p1[] = "Enter: mass (GeV/c2), siga (mb), sige (mb) ";
+const char p3[] = "Enter: length (m), Z1, prop1, Z2, prop2, Z3, prop3 ";
+const char p4[] = " continue [Y/N] ? ";
+
+// Up recalls the answer of its own prompt only (empty answers are not kept),
+// one field is edited in place, and the report is that of the edited line.
+TEST(EditingAtATerminal, UpRecallsTheAnswerOfThePromptAndAFieldIsEditedInPlace) {
+    if (std::system("tmux -V >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "tmux is not installed";
+    Scratch dir;
+    Terminal t(dir);
+    ASSERT_TRUE(t.shows(p1));
+    t.keys("Enter Enter '0.01      29.       1.' Enter");
+    ASSERT_TRUE(t.shows(p4));
+    t.keys("y Enter Up Enter Up Enter Up");
+    ASSERT_TRUE(t.shows(std::string(p3) + "0.01      29.       1.", 2)) << t.screen();
+    t.keys("-N 12 Left");  // from the end to the start of the second field
+    t.keys("DC DC 13 Enter");
+    ASSERT_TRUE(t.shows(p4, 2)) << t.screen();
+    const std::string s = t.screen();
+    EXPECT_NE(s.find("Enter: mass (GeV/c2), siga (mb), sige (mb)\nEnter: p0 (GeV/c), rho (g/cm3), "
+                     "frac ( <=1 )\n" +
+                     std::string(p3) + "0.01      13.       1.\n"),
+              std::string::npos)
+        << s;
+    EXPECT_NE(s.find("Z1 = 13.0,  prop1 = 1.0000"), std::string::npos) << s;
+    t.keys("n Enter");
+    EXPECT_EQ(t.status(), 0);
+    EXPECT_NE(dir.read("ZEFRIN.LOG").find("Z1 = 13.0,  prop1 = 1.0000"), std::string::npos);
+    EXPECT_EQ(dir.read("after"), dir.read("before"));
+}
+
+// Ctrl-Z gives the terminal back in its mode while the run is stopped; on
+// continuing (fg) the line being typed is drawn again and typing goes on.
+TEST(EditingAtATerminal, CtrlZGivesTheTerminalBackAndContinuingDrawsTheLineAgain) {
+    if (std::system("tmux -V >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "tmux is not installed";
+    Scratch dir;
+    Terminal t(dir);
+    ASSERT_TRUE(t.shows(p1));
+    t.keys("12");
+    ASSERT_TRUE(t.shows(std::string(p1) + "12"));
+    t.keys("C-z");
+    ASSERT_TRUE(within_10s([&] { return !dir.read("stopped").empty(); }));
+    EXPECT_EQ(dir.read("stopped"), dir.read("before"));
+    ASSERT_TRUE(t.shows(std::string(p1) + "12", 2)) << t.screen();
+    t.keys("q Enter");  // a bad first answer: the normal end
+    EXPECT_EQ(t.status(), 0) << t.screen();
+    EXPECT_EQ(dir.read("after"), dir.read("before"));
+}
+
+// Every ending while an answer is being typed: its message, its status, and
+// the terminal in the mode it had before.
+struct Ending {
+    const char* keys;  // typed after "12" at prompt 1; else
+    int sig;           // this signal is sent to the program
+    const char* message;
+    int status;
+};
+
+constexpr Ending endings[] = {
+    {"q Enter", 0, p1, 0},  // a bad first answer: the normal end
+    {"C-c", 0, "12Interrupt", 1},
+    {"'C-\\'", 0, "12Quit signal", 128 + SIGABRT},
+    {"BSpace BSpace C-d", 0, "sige (mb) fmt: end of file", 128 + SIGABRT},
+    {nullptr, SIGTERM, "12Killed", 1},
+    {nullptr, SIGFPE, "12Floating Exception", 128 + SIGABRT},
+    {nullptr, SIGTRAP, "12Trace trap", 128 + SIGABRT},
+    {nullptr, SIGABRT, "12IOT Trap", 128 + SIGABRT},
+    {nullptr, SIGHUP, "sige (mb) 12", 128 + SIGHUP},  // no line: raised again, log kept
+};
+
+TEST(EditingAtATerminal, EveryEndingLeavesTheTerminalAsItWas) {
+    if (std::system("tmux -V >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "tmux is not installed";
+    for (const Ending& e : endings) {
+        SCOPED_TRACE(e.message);
+        Scratch dir;
+        Terminal t(dir);
+        ASSERT_TRUE(t.shows(p1));
+        t.keys("12");
+        ASSERT_TRUE(t.shows(std::string(p1) + "12"));
+        if (e.keys != nullptr)
+            t.keys(e.keys);
+        else
+            ::kill(t.program(), e.sig);
+        EXPECT_EQ(t.status(), e.status) << t.screen();
+        EXPECT_TRUE(t.shows(e.message)) << t.screen();
+        EXPECT_FALSE(dir.read("before").empty());
+        EXPECT_EQ(dir.read("after"), dir.read("before"));
+    }
+}
+
+}  // namespace
+}  // namespace zefrin::test
