@@ -9,17 +9,18 @@
 
 namespace zefrin::table {
 
+std::string printable(std::string_view s) {
+    std::string p(s);
+    for (char& c : p)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+    return p;
+}
+
 void bad(std::string_view option, std::string_view value, std::string_view why) {
     std::string s;
     s.append(option);
     s.append(" \"");
-    for (const char c : value) {
-        // The message stays one line whatever the value holds.
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
-            s.push_back('?');
-        else
-            s.push_back(c);
-    }
+    s.append(value);
     s.append("\": ");
     s.append(why);
     throw Bad(s);

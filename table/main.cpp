@@ -221,9 +221,7 @@ int main(int argc, char** argv) {
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
-        std::string what = e.what();
-        for (char& c : what)
-            if (c == '\n') c = ' ';
+        const std::string what = printable(e.what());
         std::fprintf(stderr, "zefrin-table: %s (see --help)\n", what.c_str());
         return 2;
     }
