@@ -25,29 +25,28 @@ using namespace zefrin::table;
 constexpr const char* help_text =
     R"(Usage: zefrin-table [OPTIONS]
 Energy loss, multiple scattering and nuclear interaction of a charged particle
-in a layer of matter: the calculator's physics, one case or many per run.
+in a layer of matter: the calculator's physics for one case or many.
 
-  --particle NAME        e-, e+, mu-, mu+, pi+, pi-, K+, K-, p, pbar, d, t
-  --mass VALUE           instead of --particle (GeV/c2, MeV/c2, u, ...)
-  --siga VALUE, --sige VALUE   absorption, elastic cross section (mb, b)
-  --momentum VALUE[,...] or --kinetic-energy VALUE[,...]   (GeV/c, MeV, ...)
-  --material M           name, element, formula (PbWO4) or mixture (H:0.1119,O:0.8881)
-  --density VALUE        g/cm3 or kg/m3 (needed for formulas and mixtures)
-  --thickness VALUE[,...]  m (bare number), cm, mm, um or g/cm2
-  --fill F               fraction of the thickness filled, in (0, 1] (1)
-  --scan Q=FIRST:LAST:N[log]  Q momentum, kinetic-energy or thickness
-  --cases FILE           one case per CSV row, header naming the options; - is stdin
-  --format text|csv|json (text)     --report   the dialogue's 80-column report
-  --plot FILE.svg|.png   plot a scan; --y COLUMN,... (theta_1e_mrad,mean_loss_mev)
-  --list particles|materials        --help     --version
-
+  --particle NAME      e-, e+, mu-, mu+, pi+, pi-, K+, K-, p, pbar, d, t
+  --mass VALUE         instead of --particle (GeV/c2, MeV/c2, u, ...)
+  --siga, --sige VALUE absorption, elastic cross section (mb, b)
+  --momentum V[,V...] or --kinetic-energy V[,V...]   (GeV/c, MeV, ...)
+  --material M         name, element, formula (PbWO4) or mixture (H:0.11,O:0.89)
+  --density VALUE      g/cm3 or kg/m3 (needed for formulas and mixtures)
+  --thickness V[,V...] m (a bare number), cm, mm, um or g/cm2
+  --fill F             fraction of the thickness filled, in (0, 1] (1)
+  --scan Q=FIRST:LAST:N[log]   Q momentum, kinetic-energy or thickness
+  --cases FILE         one case per CSV row, header naming the options; - stdin
+  --format text|csv|json (text)    --report  the dialogue's 80-column report
+  --plot FILE.svg|png  plot a scan; --y COLUMN,... (theta_1e_mrad,mean_loss_mev)
+  --list particles|materials       --help    --version
 Examples:
   zefrin-table --particle p --momentum 1.206 --material copper --thickness 1cm
   zefrin-table --particle mu- --scan momentum=0.1:1000:50log --material water \
                --thickness 10cm --format csv
-  zefrin-table --particle e- --momentum 5 --material PbWO4 --density 8.3 \
-               --thickness 1mm --report
-Exit status: 0 success, 1 failure of output or plot, 2 bad input. See zefrin-table(1).
+  zefrin-table --particle e- --momentum 5 --material pbwo4 --thickness 1mm \
+               --report
+Exit status: 0 success, 1 output or plot failed, 2 bad input. zefrin-table(1).
 )";
 
 struct Run {
