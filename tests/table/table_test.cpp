@@ -338,4 +338,91 @@ TEST(Executable, CaseFileFromStandardInput) {
     EXPECT_NE(r.out.find("\np,0.93827206,2,"), std::string::npos);
 }
 
+// --report is the dialogue's own report: the built-in first report of a
+// session (proton of 1.206 GeV/c, 1 cm of copper), worked out by hand in
+// tests/sessions/data/two-reports.out.
+TEST(Executable, ReportIsTheDialoguesReport) {
+    const test::Result r = table_run({"--mass", "0.9382796", "--siga", "31", "--momentum", "1.206",
+                                      "--material", "29:1", "--density", "8.96", "--thickness",
+                                      "0.01", "--report"});
+    const std::string dots = " " + std::string(79, '.') + "\n";
+    const std::string stars = " " + std::string(79, '*') + "\n";
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out,
+              dots +
+                  " 100.00 % of length =  1.0000 cm covered by material with density =  8.960 g/cm3\n"
+                  " Entr. energy =  589.7 MeV, Composition of material:  Z1 = 29.0,  prop1 = 1.0000\n" +
+                  dots +
+                  " ......................... Moliere angulardistribution .........................\n"
+                  " 1/e sc.ang =  16.937 mr, 1/e disp = 0.0880 mm, t (rad.leng) =  0.692, B = 14.93\n" +
+                  dots +
+                  " ........................... Energy lossdistribution ...........................\n" +
+                  stars +
+                  " Landau  <  Energy loss distribution  <  Gauss: divide into  5 smaller elements.\n" +
+                  stars +
+                  " *Landau*  prob. energy loss = 16.437, width =  4.328, average loss = 15.972 MeV\n" +
+                  dots +
+                  " ....................... Nuclear interactiondistribution .......................\n"
+                  " Atom1: int.prob = 1.000, RMS.ang =  49.9 mr, el.cs = 736.4 mb, ab.cs = 755.9 mb\n"
+                  " Total interaction length =  7.881 cm, .......... absorbtion probability = 0.507\n" +
+                  dots);
+}
+
+// Where the report gives no result the field is empty (CSV) or null (JSON)
+// and a warning says why; status 0.
+TEST(Executable, MissingResultsAreEmptyWithAWarning) {
+    const struct {
+        std::vector<std::string> args;
+        std::vector<std::string> shows;
+    } rows[] = {
+        // A muon has no absorption cross section: no nuclear section.
+        {{"--particle", "mu-", "--momentum", "10", "--material", "Fe", "--thickness", "1cm",
+          "--format", "json"},
+         {"\"interaction_length_cm\":null,\"absorption_share\":null",
+          "\"int_prob\":null", "\"warnings\":[\"no nuclear section: no absorption cross "
+                              "section for mu- (give --siga)\"]}\n"}},
+        // 0.1 GeV/c protons stop in 1 m of lead: no loss values.
+        {{"--particle", "p", "--momentum", "0.1", "--material", "lead", "--thickness", "1",
+          "--format", "csv"},
+         {",gauss,", ",,,", "energy loss >= kinetic energy: divide into"}},
+        // 1 um of hydrogen gas: far fewer than 5 scatters.
+        {{"--particle", "p", "--momentum", "10", "--material", "hydrogen-gas", "--thickness",
+          "1um", "--format", "json"},
+         {"\"moliere_b\":null,\"theta_1e_mrad\":null,\"displacement_1e_mm\":null",
+          "Moliere theory is not applicable: only "}},
+        // siga 5 mb: the absorption fit has no cross section for hydrogen.
+        {{"--particle", "p", "--siga", "5", "--momentum", "10", "--material", "polyethylene",
+          "--thickness", "1cm", "--format", "json"},
+         {"element 2 (H): siga 5 mb gives no absorption cross section"}},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.args[1] + " " + r.args[3] + " " + r.args[5]);
+        const test::Result res = table_run(r.args);
+        EXPECT_EQ(res.status, 0) << res.err;
+        EXPECT_EQ(res.err, "");
+        for (const auto& s : r.shows) EXPECT_NE(res.out.find(s), std::string::npos) << s << "\n" << res.out;
+    }
+}
+
+// Plots go through gnuplot: without it a clear error and status 1, and
+// nothing on standard output.
+TEST(Executable, PlotNeedsGnuplot) {
+    test::Scratch dir;
+    test::Options o;
+    o.argv = {TABLE_EXE, "--particle", "p", "--scan", "momentum=1:10:5log", "--material", "Cu",
+              "--thickness", "1cm", "--plot", dir.file("p.svg")};
+    o.env = {{"PATH", dir.path().c_str()}};
+    const test::Result none = test::run(dir, o);
+    EXPECT_EQ(none.status, 1);
+    EXPECT_EQ(none.out, "");
+    EXPECT_EQ(none.err, "zefrin-table: --plot: gnuplot not found on the PATH (install gnuplot-nox)\n");
+    o.env = {};
+    const test::Result drawn = test::run(dir, o);
+    if (drawn.status == 1 && drawn.err.find("not found") != std::string::npos)
+        GTEST_SKIP() << "gnuplot is not installed";
+    EXPECT_EQ(drawn.status, 0) << drawn.err;
+    EXPECT_EQ(test::count(drawn.out, "\n"), 6u);
+    EXPECT_NE(dir.read("p.svg").find("<svg"), std::string::npos);
+}
+
 }  // namespace
