@@ -62,15 +62,18 @@ std::string read_all(const std::string& file) {
         return s.str();
     }
     std::ifstream f(file, std::ios::binary);
-    if (!f) throw Bad(file + ": cannot be read (a CSV case file, or - for standard input)");
+    if (!f)
+        throw Bad(file + ": cannot be read (a CSV case file, or - for standard input)");
     std::ostringstream s;
     s << f.rdbuf();
     return s.str();
 }
 
 std::string x_key(Vary v) {
-    if (v == Vary::momentum) return "momentum_gev_c";
-    if (v == Vary::kinetic_energy) return "kinetic_energy_mev";
+    if (v == Vary::momentum)
+        return "momentum_gev_c";
+    if (v == Vary::kinetic_energy)
+        return "kinetic_energy_mev";
     return "thickness_cm";
 }
 
@@ -111,7 +114,8 @@ int run(Run& r) {
     if (!r.cases.empty()) {
         text = read_all(r.cases);
         each_row(r.cases, text, r.o, check);
-        if (count == 0) throw Bad(r.cases + ": no case after the header");
+        if (count == 0)
+            throw Bad(r.cases + ": no case after the header");
     } else {
         one.push_back(resolve(r.o));
         check(one.back());
@@ -133,16 +137,20 @@ int run(Run& r) {
             if (!is_numeric_column(ys.back()))
                 throw Bad("--y \"" + r.y + "\": \"" + ys.back() +
                           "\" is not a numeric column (see zefrin-table(1), e.g. mean_loss_mev)");
-            if (comma == std::string::npos) break;
+            if (comma == std::string::npos)
+                break;
             start = comma + 1;
         }
         if (!have_gnuplot()) {
-            std::fprintf(stderr, "zefrin-table: --plot: gnuplot not found on the PATH (install gnuplot-nox)\n");
+            std::fprintf(
+                stderr,
+                "zefrin-table: --plot: gnuplot not found on the PATH (install gnuplot-nox)\n");
             return 1;
         }
         char tmpl[] = "/tmp/zefrin-table-plot-XXXXXX";
         const int fd = ::mkstemp(tmpl);
-        if (fd < 0) throw std::runtime_error("cannot make a file for the plot's data");
+        if (fd < 0)
+            throw std::runtime_error("cannot make a file for the plot's data");
         data = tmpl;
         plotdata = ::fdopen(fd, "w");
     }
@@ -150,7 +158,8 @@ int run(Run& r) {
     Out out;
     const bool tty = ::isatty(1) != 0;
     Writer w(out, f, n, count == 1);
-    if (!r.report) w.header();
+    if (!r.report)
+        w.header();
     Values v;
     std::string rep;
     const auto emit = [&](const Setup& s) {
@@ -164,7 +173,8 @@ int run(Run& r) {
             }
             evaluate(c, v);
             w.row(c, v);
-            if (tty && f == Format::text) out.flush();
+            if (tty && f == Format::text)
+                out.flush();
             if (plotdata) {
                 const float x = column_value(x_key(s.sweep.vary), c, v);
                 std::fprintf(plotdata, "%.9g", static_cast<double>(x));
