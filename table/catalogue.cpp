@@ -423,14 +423,14 @@ Material material(std::string_view option, std::string_view text) {
 }
 
 void list_particles(std::string& out) {
-    out += "name     mass_mev_c2    siga_mb  note\n";
+    out += "name     mass_mev_c2    siga_mb       note\n";
     for (const Particle& p : particle_table) {
         char line[160];
         char siga[24] = "none";
         if (p.siga > 0)
             std::snprintf(siga, sizeof siga, "%g%s", static_cast<double>(p.siga),
                           p.approx ? " approx." : "");
-        std::snprintf(line, sizeof line, "%-8.*s %-14.9g %-8s %.*s\n",
+        std::snprintf(line, sizeof line, "%-8.*s %-14.9g %-13s %.*s\n",
                       static_cast<int>(p.name.size()), p.name.data(),
                       static_cast<double>(p.mass) * 1000.0, siga, static_cast<int>(p.note.size()),
                       p.note.data());
@@ -453,17 +453,22 @@ void list_materials(std::string& out) {
                       symbols[static_cast<std::size_t>(z - 1)].data(), z);
         out += line;
     }
+    // Other names of an entry follow the first, separated by commas.
+    const auto shown = [](std::string_view n) {
+        std::string s(n);
+        for (std::size_t at; (at = s.find('|')) != std::string::npos;) s.replace(at, 1, ", ");
+        return s;
+    };
     for (const Compound& c : compounds) {
-        std::snprintf(line, sizeof line, "%-22.*s %-14g %.*s\n", static_cast<int>(c.names.size()),
-                      c.names.data(), static_cast<double>(c.rho),
-                      static_cast<int>(c.formula.size()), c.formula.data());
+        std::snprintf(line, sizeof line, "%-22s %-14g %.*s\n", shown(c.names).c_str(),
+                      static_cast<double>(c.rho), static_cast<int>(c.formula.size()),
+                      c.formula.data());
         out += line;
     }
     for (const Mixture& x : mixtures) {
-        std::snprintf(line, sizeof line, "%-22.*s %-14g %.*s%s\n", static_cast<int>(x.names.size()),
-                      x.names.data(), static_cast<double>(x.rho),
-                      static_cast<int>(x.weights.size()), x.weights.data(),
-                      x.approx ? " (approx.)" : "");
+        std::snprintf(line, sizeof line, "%-22s %-14g %.*s%s\n", shown(x.names).c_str(),
+                      static_cast<double>(x.rho), static_cast<int>(x.weights.size()),
+                      x.weights.data(), x.approx ? " (approx.)" : "");
         out += line;
     }
 }

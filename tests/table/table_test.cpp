@@ -188,6 +188,49 @@ TEST(Catalogue, EntriesHoldTheReferenceValues) {
     }
 }
 
+// Scans and lists: the ends of a scan are the values as given, the points
+// between equally spaced (in the logarithm with log); a kinetic energy T
+// gives p = sqrt(T (T + 2m)), by hand 0.4445834 GeV/c for a 100 MeV proton.
+TEST(Cases, ScansListsAndKineticEnergy) {
+    const struct {
+        const char* scan;
+        const char* list;
+        std::vector<float> p0;
+    } rows[] = {
+        // clang-format off
+        {"momentum=0.1:1000:5log",   nullptr,         {0.1f, 1.0f, 10.0f, 100.0f, 1000.0f}},
+        {"momentum=1:3:5",           nullptr,         {1.0f, 1.5f, 2.0f, 2.5f, 3.0f}},
+        {"momentum=100MeV/c:1:2",    nullptr,         {0.1f, 1.0f}},
+        {nullptr,                    "0.5,1,2 GeV/c", {0.5f, 1.0f, 2.0f}},
+        // clang-format on
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.scan ? r.scan : r.list);
+        Options o;
+        o.particle = "p";
+        o.material = "Cu";
+        o.thickness = "1cm";
+        if (r.scan)
+            o.scan = r.scan;
+        if (r.list)
+            o.momentum = r.list;
+        const table::Setup s = resolve(o);
+        ASSERT_EQ(s.size(), r.p0.size());
+        for (std::size_t k = 0; k < r.p0.size(); ++k)
+            EXPECT_NEAR(s.at(k).p0, r.p0[k], 2e-7f * r.p0[k]);
+        EXPECT_EQ(s.at(0).p0, r.p0.front());
+        EXPECT_EQ(s.at(s.size() - 1).p0, r.p0.back());
+    }
+    Options o;
+    o.particle = "p";
+    o.material = "water";
+    o.kinetic_energy = "100 MeV";
+    o.thickness = "2g/cm2";
+    const Case c = resolve(o).at(0);
+    EXPECT_NEAR(c.p0, 0.4445834f, 1e-7f);
+    EXPECT_EQ(c.length, 2.0f);
+}
+
 // The formulas take any number of elements: copper cut into 1, 2 and 7 equal
 // parts is the same material, up to the rounding of the sums.
 TEST(Evaluate, AnElementCutIntoPartsIsTheSameMaterial) {
