@@ -5,10 +5,10 @@
 
 #include "energyloss/distribution.hpp"
 #include "material/mixture.hpp"
+#include "passage/kinematics.hpp"
 #include "passage/nuclear.hpp"
 #include "passage/scattering.hpp"
 #include "session/record.hpp"
-#include "session/single.hpp"
 #include "session/format/writer.hpp"
 
 namespace zefrin {
@@ -56,9 +56,10 @@ void composition(const PassageInput& in) {
 void setup() {
     PassageInput& in = input;
     Derived& d = derived;
-    d.e0 = fsqrt(in.p0 * in.p0 + in.mass * in.mass);
-    d.bta0 = in.p0 / d.e0;
-    d.tf = d.e0 - in.mass;
+    const physics::Kinematics k = physics::kinematics(in.p0, in.mass);
+    d.e0 = k.e0;
+    d.bta0 = k.bta0;
+    d.tf = k.tf;
 
     // Page control of the log: a new page before reports 4, 7, 10, ...
     if (icount > 0 && icount % 3 == 0)
@@ -81,12 +82,8 @@ void setup() {
     if (in.rho > 0.0f && material) {
         enrg0(d.chia, d.a3, d.a4, d.a5, d.rad, d.delta, in.mass, in.p0, d.e0, d.bta0);
         const float chic = chisum(d.e0, d.bta0);
-        d.rad = (in.rho * d.rad) * in.length;
-        // Radiative loss E (1 - e^-t), scaled from the electron by (m_e/m)^2;
-        // 0.00051 GeV is the electron mass.
-        d.radlos = fsqrt(in.p0 * in.p0 + in.mass * in.mass) * (1.0f - fexp(-d.rad));
-        const float ratio = 0.00051f / in.mass;
-        d.radlos = ratio * ratio * d.radlos;
+        d.rad = physics::radiation_lengths(d.rad, in.rho, in.length);
+        d.radlos = physics::radiative_loss(in.p0, in.mass, d.rad);
 
         line<"(' ......................... Moliere angular','distribution .........................')">();
         moliere(chic, d.chia, d.rad);
@@ -94,7 +91,7 @@ void setup() {
 
         line<"(' ........................... Energy loss','distribution ...........................')">();
         enrg1(d.a3, d.a4, d.rad, d.delta, in.mass, d.e0);
-        if (in.mass <= 0.00052f)
+        if (physics::is_electron(in.mass))
             line<"(' Radiative energy loss =',F7.1,' MeV ',44('.'))">(d.radlos * 1000.0f);
 
         point(1);
