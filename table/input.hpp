@@ -1,0 +1,49 @@
+// Reading the values of the table program's options: free-format numbers
+// with units, converted to the calculation's units in single precision.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace zefrin::table {
+
+// A usage error: one line for standard error, without the program's name.
+struct Bad : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// Throws Bad naming the option, echoing the value and saying what is accepted:
+// --thickness "1 cn": unknown unit "cn" (use um, mm, cm, m or g/cm2)
+[[noreturn]] void bad(std::string_view option, std::string_view value, std::string_view why);
+
+// A number in free format (12, 1.2, 1.2e-3, -1), read to the nearest double.
+// False when text is not exactly one finite number.
+bool number(std::string_view text, double& value);
+
+// The kinds of quantity and their units. A bare number is in the first unit
+// of its kind, the unit the dialogue reads (GeV, GeV/c, GeV/c2, m, g/cm3, mb).
+enum class Kind { energy, momentum, mass, length, density, cross_section };
+
+// A quantity in the calculation's unit: GeV, GeV/c, GeV/c2, cm, g/cm3, mb.
+// A length may instead be an areal density (g/cm2), known only once the
+// density is: then areal is true and value holds g/cm2.
+struct Quantity {
+    float value;
+    bool areal = false;
+};
+
+// Reads "VALUE[ ]UNIT" of the kind. A value in the dialogue's unit takes the
+// dialogue's path: nearest double, then single precision (a length in m then
+// times 100 in single precision). Other units convert in double, then round
+// once. Throws Bad (naming option and text) for a malformed number, an
+// unknown unit or a value that is not finite in single precision.
+Quantity quantity(std::string_view option, std::string_view text, Kind kind);
+
+// The units accepted for a kind, for messages and the manual.
+std::string_view units_of(Kind kind);
+
+// Length in cm of an areal density (g/cm2) at density rho (g/cm3).
+float length_of(float areal, float rho);
+
+}  // namespace zefrin::table

@@ -1,0 +1,73 @@
+// The table program's output: every value of a case as text, CSV or JSON,
+// numbers as the shortest decimal that reads back to the same float, each
+// row written as soon as it is computed.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "table/evaluate.hpp"
+
+namespace zefrin::table {
+
+enum class Format { text, csv, json };
+
+// Standard output through one buffer, written out in large pieces.
+class Out {
+public:
+    void put(std::string_view s) {
+        buf_.append(s);
+        if (buf_.size() >= 1 << 16) flush();
+    }
+    void flush();  // throws std::runtime_error when standard output fails
+    ~Out();
+
+private:
+    std::string buf_;
+};
+
+// A column of the flat output: its key (snake_case, unit as suffix), and for
+// the text format a label and the unit alone.
+struct Column {
+    std::string_view key, label, unit;
+};
+// Columns before the per-element ones, and the per-element ones (keys get
+// _1 .. _N appended in CSV; in JSON they are the keys of each element).
+extern const Column case_columns[];
+extern const std::size_t case_column_count;
+extern const Column element_columns[];
+extern const std::size_t element_column_count;
+
+// Writes rows of one format. elements is N, the largest number of elements
+// of the run (CSV and text columns); single: the run has one case (text
+// then lists quantities one per line).
+class Writer {
+public:
+    Writer(Out& out, Format f, std::size_t elements, bool single);
+    void header();
+    void row(const Case& c, const Values& v);
+    struct Cell;  // one value of a row: a number, a text or empty
+
+private:
+    void cells(const Case& c, const Values& v);
+    Out& out_;
+    Format f_;
+    std::size_t n_;
+    bool single_;
+    std::string line_, warnings_;
+};
+
+// The warnings of a case, in words, separated by "; ".
+void warnings(const Case& c, const Values& v, std::string& out);
+
+}  // namespace zefrin::table
+
+namespace zefrin::table {
+
+// The value of a numeric column (a case column key, or an element key with
+// _i): false when the key is unknown or not numeric; empty is NaN.
+bool is_numeric_column(std::string_view key);
+float column_value(std::string_view key, const Case& c, const Values& v);
+
+}  // namespace zefrin::table
