@@ -16,6 +16,7 @@
 #include "table/evaluate.hpp"
 #include "table/plot.hpp"
 #include "table/report.hpp"
+#include "table/stacks.hpp"
 #include "table/write.hpp"
 
 namespace {
@@ -40,6 +41,9 @@ in a layer of matter: the calculator's physics, one case or many per run.
   --format text|csv|json (text)     --report   the dialogue's 80-column report
   --plot FILE.svg|.png   plot a scan; --y COLUMN,... (theta_1e_mrad,mean_loss_mev)
   --list particles|materials        --help     --version
+  --layer MATERIAL@THICKNESS[@DENSITY]  a stack, repeated in the order of passage
+  --stack FILE           a stack, one layer a line (material thickness [density])
+  --step F (0.01)  --no-slowing     --range   CSDA range in --material
 
 Examples:
   zefrin-table --particle p --momentum 1.206 --material copper --thickness 1cm
@@ -47,6 +51,8 @@ Examples:
                --thickness 10cm --format csv
   zefrin-table --particle e- --momentum 5 --material PbWO4 --density 8.3 \
                --thickness 1mm --report
+  zefrin-table --particle p --kinetic-energy 200MeV --layer kapton@50um \
+               --layer air@1m --layer Si@300um
 Exit status: 0 success, 1 failure of output or plot, 2 bad input. See zefrin-table(1).
 )";
 
@@ -54,6 +60,7 @@ struct Run {
     Options o;
     std::string cases, format = "text", plot, y, list;
     bool report = false;
+    StackOptions stacks;  // stacks of layers and ranges: table/stacks.hpp
 };
 
 std::string read_all(const std::string& file) {
@@ -83,6 +90,13 @@ int run(Run& r) {
         f = Format::json;
     else if (r.format != "text")
         throw Bad("--format \"" + r.format + "\": unknown format (use text, csv or json)");
+
+    if (r.stacks.given()) {
+        if (!r.cases.empty() || r.report || !r.list.empty() || !r.y.empty())
+            throw Bad("--cases, --report, --list and --y do not go with --layer, --stack or --range");
+        Out out;
+        return run_stacks(r.stacks, StackRun{r.o, f, r.plot}, out);
+    }
 
     if (!r.list.empty()) {
         std::string s;
@@ -216,6 +230,11 @@ int main(int argc, char** argv) {
     app.add_option("--plot", r.plot);
     app.add_option("--y", r.y);
     app.add_option("--list", r.list);
+    app.add_option("--layer", r.stacks.layers)->allow_extra_args(false);
+    app.add_option("--stack", r.stacks.file);
+    app.add_option("--step", r.stacks.step);
+    app.add_flag("--no-slowing", r.stacks.no_slowing);
+    app.add_flag("--range", r.stacks.range);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

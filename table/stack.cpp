@@ -166,14 +166,19 @@ struct Walk {
     }
 };
 
-// The nuclear interaction of a layer's material: length (cm) and share.
-physics::Interaction interaction(const Particle& particle, const Layer& layer, float p) {
+// The nuclear interaction of a layer's material: length (cm) and share;
+// counts the elements the absorption fit leaves out.
+physics::Interaction interaction(const Particle& particle, const Layer& layer, float p,
+                                 std::int32_t& left_out) {
     physics::Sums sums = physics::start();
+    left_out = 0;
     for (const physics::Element& el : layer.elements) {
         const physics::Nucleus n =
             physics::nucleus(el.A, el.prop, particle.siga, particle.sige, layer.rho, p);
         if (n.absorbs)
             sums = physics::add(sums, n);
+        else
+            ++left_out;
     }
     return physics::close(sums);
 }
@@ -217,7 +222,7 @@ Result run(const Particle& particle, float p0, std::span<const Layer> layers,
         row.t_in = t;
         row.ms.b = 1.0f;
         if (particle.nuclear) {
-            const physics::Interaction x = interaction(particle, layer, p);
+            const physics::Interaction x = interaction(particle, layer, p, row.left_out);
             row.nuclear = true;
             row.lambda = x.tlam;
             row.share = x.al;

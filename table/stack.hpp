@@ -60,20 +60,21 @@ enum class Failure : std::uint8_t { none, no_loss, too_many_slices };
 // has picked up from the entrance of the stack to the end of the row's path:
 // at the exit of the layer, or where the particle stops.
 struct Row {
-    float p_in;            // GeV/c at the entrance
-    float t_in;            // GeV
-    bool exits;            // false: the particle stops within the row's path
-    float p_out;           // GeV/c at the exit (exits only; else 0)
-    float t_out;           // GeV (exits only; else 0)
-    float depth;           // cm: path in the row (the length, or to the stop)
-    float depth_g;         // g/cm2: the same path times the density
-    float mean_loss;       // GeV: collision mean loss, the sum over the slices
-    float radiative_loss;  // GeV: electrons only, else 0
-    float t_rad;           // thickness of the path in radiation lengths
-    std::int64_t slices;   // slices the path was cut into
-    bool nuclear;          // lambda, share, p_int and p_abs are defined
-    float lambda;          // cm: total interaction length (layer rows only)
-    float share;           // absorption share of the interactions (layer rows only)
+    float p_in;             // GeV/c at the entrance
+    float t_in;             // GeV
+    bool exits;             // false: the particle stops within the row's path
+    float p_out;            // GeV/c at the exit (exits only; else 0)
+    float t_out;            // GeV (exits only; else 0)
+    float depth;            // cm: path in the row (the length, or to the stop)
+    float depth_g;          // g/cm2: the same path times the density
+    float mean_loss;        // GeV: collision mean loss, the sum over the slices
+    float radiative_loss;   // GeV: electrons only, else 0
+    float t_rad;            // thickness of the path in radiation lengths
+    std::int64_t slices;    // slices the path was cut into
+    bool nuclear;           // lambda, share, p_int and p_abs are defined
+    float lambda;           // cm: total interaction length (layer rows only)
+    float share;            // absorption share of the interactions (layer rows only)
+    std::int32_t left_out;  // elements the absorption fit gives no cross section
 
     float spread;         // GeV: sigma of the kinetic energy (exits only)
     float straggling;     // cm: sigma of the depth of the stop (stops only)
