@@ -177,14 +177,20 @@ Setup resolve(const Options& o) {
     if (!o.momentum && !o.kinetic_energy && v != Vary::momentum && v != Vary::kinetic_energy)
         throw Bad("missing --momentum or --kinetic-energy (or a --scan of either)");
     if (v == Vary::kinetic_energy) s.by_energy = true;
-    if (s.sweep.scan && ((v == Vary::momentum && o.momentum) ||
-                         (v == Vary::kinetic_energy && (o.kinetic_energy || o.momentum)) ||
-                         (v == Vary::momentum && o.kinetic_energy) ||
-                         (v == Vary::thickness && o.thickness)))
+    const bool energy_given = o.momentum || o.kinetic_energy;
+    if (s.sweep.scan && (v == Vary::thickness ? bool(o.thickness) : energy_given))
         bad(o.label("scan"), *o.scan, "the scanned quantity is given by another option as well");
     if (!o.thickness && v != Vary::thickness) throw Bad("missing --thickness (or a --scan of it)");
-    // Every point must give a positive momentum and length.
-    for (std::size_t k = 0; k < s.size() && k < 2; ++k) (void)s.at(k);
+    // Every point gives a positive, finite momentum and length: the ends of
+    // a scan (the points between lie between them) and every listed value.
+    const std::size_t n = s.size();
+    for (std::size_t k = 0; k < n; k = (s.sweep.scan && k == 0) ? n - 1 : k + 1) {
+        const Case c = s.at(k);
+        if (!(c.p0 > 0.0f) || !std::isfinite(c.p0))
+            throw Bad("kinetic energy and mass give a momentum out of the range of single precision");
+        if (!(c.length > 0.0f) || !std::isfinite(c.length))
+            throw Bad("thickness in g/cm2 and density give a length out of the range of single precision");
+    }
     return s;
 }
 

@@ -202,8 +202,10 @@ int run(Run& r) {
     if (plotdata) {
         std::fclose(plotdata);
         const Setup& s = one[0];
-        const std::string xlabel = x_key(s.sweep.vary);
-        const std::string err = plot(data, r.plot, xlabel, ys, s.sweep.scan && s.sweep.log);
+        std::vector<std::string> titles;
+        for (const std::string& y : ys) titles.push_back(column_title(y));
+        const std::string err = plot(data, r.plot, column_title(x_key(s.sweep.vary)), titles,
+                                     s.sweep.scan && s.sweep.log);
         ::unlink(data.c_str());
         if (!err.empty()) {
             std::fprintf(stderr, "zefrin-table: --plot \"%s\": %s\n", r.plot.c_str(), err.c_str());

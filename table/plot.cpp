@@ -42,8 +42,8 @@ std::string plot(const std::string& data, const std::string& file, const std::st
                  const std::vector<std::string>& ys, bool logx) {
     const bool svg = file.size() >= 4 && file.compare(file.size() - 4, 4, ".svg") == 0;
     std::string s;
-    s += svg ? "set terminal svg size 800,500 dynamic font 'sans,12'\n"
-             : "set terminal pngcairo size 800,500 font 'sans,11'\n";
+    s += svg ? "set terminal svg size 800,500 dynamic noenhanced font 'sans,12'\n"
+             : "set terminal pngcairo size 800,500 noenhanced font 'sans,11'\n";
     s += "set output " + quoted(file) + "\n";
     s += "set datafile missing '?'\n";
     s += "set key top right\nset grid\n";

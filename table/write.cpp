@@ -458,3 +458,24 @@ float column_value(std::string_view key, const Case& c, const Values& v) {
 }
 
 }  // namespace zefrin::table
+
+namespace zefrin::table {
+
+std::string column_title(std::string_view key) {
+    std::size_t col = 0, e = 0;
+    const Column* c = nullptr;
+    std::string t;
+    if (element_key(key, col, e)) {
+        c = &element_columns[col];
+        t = "element " + std::to_string(e + 1) + ": ";
+    } else {
+        for (std::size_t j = 0; j < case_column_count; ++j)
+            if (case_columns[j].key == key) c = &case_columns[j];
+    }
+    if (!c) return std::string(key);
+    t += c->label;
+    if (!c->unit.empty()) t += " (" + std::string(c->unit) + ")";
+    return t;
+}
+
+}  // namespace zefrin::table

@@ -71,3 +71,10 @@ bool is_numeric_column(std::string_view key);
 float column_value(std::string_view key, const Case& c, const Values& v);
 
 }  // namespace zefrin::table
+
+namespace zefrin::table {
+
+// "mean loss (MeV)" for mean_loss_mev: the label and unit of a column.
+std::string column_title(std::string_view key);
+
+}  // namespace zefrin::table

@@ -1,0 +1,341 @@
+// zefrin-table: units, catalogue and formulas in-process; bad inputs, and
+// the same bits for a catalogue name and its formula, on the executable.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "run.hpp"
+#include "table/cases.hpp"
+#include "table/catalogue.hpp"
+#include "table/evaluate.hpp"
+#include "table/input.hpp"
+
+namespace {
+
+using namespace zefrin;
+using namespace zefrin::table;
+
+test::Result table_run(std::vector<std::string> args, const std::string& input = "",
+                       const test::Scratch* dir = nullptr) {
+    test::Scratch own;
+    test::Options o;
+    o.argv = {TABLE_EXE};
+    o.argv.insert(o.argv.end(), args.begin(), args.end());
+    o.input = input;
+    return test::run(dir ? *dir : own, o);
+}
+
+// Values with units; the expected floats worked out by hand. A length in
+// metres goes the dialogue's way: 0.3 m is float(0.3) x 100 in single
+// precision, 30.000002 (0x1.e00002p4), not the float nearest 30.
+TEST(Input, UnitsConvertToTheCalculationsUnits) {
+    const struct {
+        const char* text;
+        Kind kind;
+        float value;
+        bool areal;
+    } rows[] = {
+        // clang-format off
+        {"12",          Kind::momentum,      12.0f,           false},
+        {"1.5 GeV/c",   Kind::momentum,      1.5f,            false},
+        {"250MeV/c",    Kind::momentum,      0.25f,           false},
+        {"2TeV/c",      Kind::momentum,      2000.0f,         false},
+        {"3e5 keV",     Kind::energy,        0.3f,            false},
+        {"5e8eV",       Kind::energy,        0.5f,            false},
+        {"938.272 MeV/c2", Kind::mass,       0.938272f,       false},
+        {"2 u",         Kind::mass,          1.86298820484f,  false},
+        {"0.3",         Kind::length,        0x1.e00002p4f,   false},
+        {"1 m",         Kind::length,        100.0f,          false},
+        {"2.5cm",       Kind::length,        2.5f,            false},
+        {"25 mm",       Kind::length,        2.5f,            false},
+        {"10000um",     Kind::length,        1.0f,            false},
+        {"5 \u00b5m",   Kind::length,        5e-4f,           false},
+        {"8.96 g/cm2",  Kind::length,        8.96f,           true},
+        {"8960 kg/m3",  Kind::density,       8.96f,           false},
+        {"1.2e-3",      Kind::density,       1.2e-3f,         false},
+        {"0.5 b",       Kind::cross_section, 500.0f,          false},
+        {"-1",          Kind::cross_section, -1.0f,           false},
+        // clang-format on
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.text);
+        const Quantity q = quantity("--x", r.text, r.kind);
+        EXPECT_EQ(q.value, r.value);
+        EXPECT_EQ(q.areal, r.areal);
+    }
+    EXPECT_EQ(length_of(8.96f, 8.96f), 1.0f);
+}
+
+// Weight fractions from the element table's atomic weights, worked by hand:
+// water 2 x 1.008 / 18.016 = 0.1119005; Ca(OH)2 40.08, 32, 2.016 of 74.096;
+// PbWO4 207.2, 183.9, 64 of 455.1 (and a name of the catalogue, with its
+// density).
+TEST(Catalogue, FormulasAndMixtures) {
+    const struct {
+        const char* text;
+        std::vector<float> z;
+        std::vector<double> frac;
+        float rho;
+    } rows[] = {
+        // clang-format off
+        {"water",        {1, 8},     {0.1119005, 0.8880995},                 1.0f},
+        {"H2O",          {1, 8},     {0.1119005, 0.8880995},                 0.0f},
+        {"Ca(OH)2",      {20, 8, 1}, {0.5409199, 0.4318722, 0.0272079},      0.0f},
+        {"PbWO4",        {82, 74, 8}, {0.4552846, 0.4040870, 0.1406284},     8.3f},
+        {"copper",       {29},       {1.0},                                  8.96f},
+        {"Cu",           {29},       {1.0},                                  8.96f},
+        {"Tc",           {43},       {1.0},                                  0.0f},
+        {"H:0.1119,O:0.8881",   {1, 8}, {0.1119, 0.8881},                    0.0f},
+        {"1:0.1119,8:0.8881",   {1, 8}, {0.1119, 0.8881},                    0.0f},
+        {"AIR",          {6, 7, 8, 18}, {0.000124, 0.755267, 0.231781, 0.012827}, 1.20479e-3f},
+        // clang-format on
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.text);
+        const Material m = material("--material", r.text);
+        ASSERT_EQ(m.elements.size(), r.z.size());
+        for (std::size_t i = 0; i < r.z.size(); ++i) {
+            EXPECT_EQ(m.elements[i].Z, r.z[i]);
+            EXPECT_NEAR(m.elements[i].prop, r.frac[i], 2e-7);
+        }
+        EXPECT_EQ(m.rho, r.rho);
+    }
+}
+
+// Every entry of the reference tables, copied here by hand: density and
+// composition. For compounds the atom counts come back from the fractions
+// (n proportional to w / A) up to rounding.
+TEST(Catalogue, EntriesHoldTheReferenceValues) {
+    const struct {
+        const char* name;
+        float rho;
+        std::vector<std::pair<int, double>> atoms;  // Z and count
+    } compounds[] = {
+        // clang-format off
+        {"water", 1.000f, {{1, 2}, {8, 1}}},          {"ice", 0.918f, {{1, 2}, {8, 1}}},
+        {"polyethylene", 0.94f, {{6, 2}, {1, 4}}},    {"polystyrene", 1.06f, {{6, 8}, {1, 8}}},
+        {"scintillator", 1.032f, {{6, 9}, {1, 10}}},
+        {"kapton", 1.42f, {{6, 22}, {1, 10}, {7, 2}, {8, 5}}},
+        {"mylar", 1.40f, {{6, 10}, {1, 8}, {8, 4}}},  {"pmma", 1.19f, {{6, 5}, {1, 8}, {8, 2}}},
+        {"polycarbonate", 1.20f, {{6, 16}, {1, 14}, {8, 3}}},
+        {"nylon-6", 1.14f, {{6, 6}, {1, 11}, {7, 1}, {8, 1}}},
+        {"teflon", 2.20f, {{6, 2}, {9, 4}}},          {"quartz", 2.32f, {{14, 1}, {8, 2}}},
+        {"sapphire", 3.97f, {{13, 2}, {8, 3}}},       {"bgo", 7.13f, {{83, 4}, {32, 3}, {8, 12}}},
+        {"pbwo4", 8.30f, {{82, 1}, {74, 1}, {8, 4}}}, {"csi", 4.51f, {{55, 1}, {53, 1}}},
+        {"nai", 3.667f, {{11, 1}, {53, 1}}},          {"baf2", 4.89f, {{56, 1}, {9, 2}}},
+        {"caf2", 3.18f, {{20, 1}, {9, 2}}},           {"lif", 2.635f, {{3, 1}, {9, 1}}},
+        {"gaas", 5.32f, {{31, 1}, {33, 1}}},          {"cdte", 5.85f, {{48, 1}, {52, 1}}},
+        {"methane", 6.672e-4f, {{6, 1}, {1, 4}}},     {"co2", 1.842e-3f, {{6, 1}, {8, 2}}},
+        {"isobutane", 2.49e-3f, {{6, 4}, {1, 10}}},
+        // clang-format on
+    };
+    for (const auto& c : compounds) {
+        SCOPED_TRACE(c.name);
+        const Material m = material("--material", c.name);
+        EXPECT_EQ(m.rho, c.rho);
+        ASSERT_EQ(m.elements.size(), c.atoms.size());
+        const double unit = static_cast<double>(m.elements[0].prop / m.elements[0].A) / c.atoms[0].second;
+        for (std::size_t i = 0; i < c.atoms.size(); ++i) {
+            EXPECT_EQ(m.elements[i].Z, static_cast<float>(c.atoms[i].first));
+            EXPECT_NEAR(static_cast<double>(m.elements[i].prop / m.elements[i].A) / unit, c.atoms[i].second,
+                        2e-6 * c.atoms[i].second);
+        }
+    }
+    const struct {
+        const char* name;
+        float rho;
+        std::vector<std::pair<int, float>> weights;
+    } mixtures[] = {
+        {"concrete", 2.30f, {{1, 0.01f}, {6, 0.001f}, {8, 0.529107f}, {11, 0.016f}, {12, 0.002f},
+                             {13, 0.033872f}, {14, 0.337021f}, {19, 0.013f}, {20, 0.044f},
+                             {26, 0.014f}}},
+        {"stainless-steel", 8.00f, {{26, 0.695f}, {24, 0.190f}, {28, 0.095f}, {25, 0.020f}}},
+    };
+    for (const auto& x : mixtures) {
+        SCOPED_TRACE(x.name);
+        const Material m = material("--material", x.name);
+        EXPECT_EQ(m.rho, x.rho);
+        ASSERT_EQ(m.elements.size(), x.weights.size());
+        for (std::size_t i = 0; i < x.weights.size(); ++i) {
+            EXPECT_EQ(m.elements[i].Z, static_cast<float>(x.weights[i].first));
+            EXPECT_EQ(m.elements[i].prop, x.weights[i].second);
+        }
+    }
+    const struct {
+        const char* name;
+        int z;
+        float rho;
+    } elements[] = {{"hydrogen", 1, 0.0708f}, {"Be", 4, 1.848f}, {"aluminium", 13, 2.699f},
+                    {"Si", 14, 2.329f},       {"argon", 18, 1.396f}, {"Fe", 26, 7.874f},
+                    {"tungsten", 74, 19.3f},  {"Pb", 82, 11.35f},    {"U", 92, 18.95f}};
+    for (const auto& e : elements) {
+        SCOPED_TRACE(e.name);
+        const Material m = material("--material", e.name);
+        EXPECT_EQ(m.rho, e.rho);
+        EXPECT_EQ(m.elements[0].Z, static_cast<float>(e.z));
+    }
+}
+
+// The formulas take any number of elements: copper cut into 1, 2 and 7 equal
+// parts is the same material, up to the rounding of the sums.
+TEST(Evaluate, AnElementCutIntoPartsIsTheSameMaterial) {
+    std::vector<Values> got;
+    for (const int parts : {1, 2, 7}) {
+        std::vector<physics::Element> el(static_cast<std::size_t>(parts),
+                                         physics::element(29.0f, 1.0f / static_cast<float>(parts)));
+        Case c{"p", 0.938272f, 31.0f, -1.0f, 1.206f, "Cu", el, 8.96f, 1.0f, 1.0f};
+        got.emplace_back();
+        evaluate(c, got.back());
+    }
+    for (const Values& v : got) {
+        EXPECT_NEAR(v.mol.se, got[0].mol.se, 1e-5f * got[0].mol.se);
+        EXPECT_NEAR(v.loss.dedx, got[0].loss.dedx, 1e-5f * got[0].loss.dedx);
+        EXPECT_NEAR(v.loss.r, got[0].loss.r, 1e-5f * got[0].loss.r);
+        EXPECT_NEAR(v.t, got[0].t, 1e-5f * got[0].t);
+        EXPECT_NEAR(v.x.tlam, got[0].x.tlam, 1e-5f * got[0].x.tlam);
+        EXPECT_NEAR(v.x.al, got[0].x.al, 1e-5);
+        float sum = 0;
+        for (const Atom& a : v.atoms) sum += a.pdi;
+        EXPECT_NEAR(sum, 1.0f, 1e-5);
+    }
+    // The built-in proton of the dialogue in 1 cm of copper: 7.881 cm and
+    // 0.507 in its report (tests/sessions/data/two-reports.out).
+    EXPECT_EQ(std::round(got[0].x.tlam * 1000.0f), 7881.0f);
+    EXPECT_EQ(std::round(got[0].x.al * 1000.0f), 507.0f);
+}
+
+// Bad input: status 2, one line on standard error naming the option (or
+// file, row and column) and the value, nothing on standard output.
+TEST(Executable, BadInputGivesOneLineAndStatusTwo) {
+    const std::vector<std::string> ok = {"--particle", "p",       "--momentum", "1",
+                                         "--material", "copper", "--thickness", "1cm"};
+    const auto with = [&](std::vector<std::string> extra, std::vector<std::string> drop = {}) {
+        std::vector<std::string> a;
+        for (std::size_t i = 0; i < ok.size(); i += 2) {
+            bool dropped = false;
+            for (const auto& d : drop) dropped = dropped || ok[i] == d;
+            for (std::size_t k = 0; k < extra.size(); k += 2) dropped = dropped || ok[i] == extra[k];
+            if (!dropped) a.insert(a.end(), {ok[i], ok[i + 1]});
+        }
+        a.insert(a.end(), extra.begin(), extra.end());
+        return a;
+    };
+    test::Scratch dir;
+    dir.write("header.csv", "momentum,colour\n1,red\n");
+    dir.write("row.csv", "momentum,thickness\n1,1cm\n2,1 cn\n");
+    dir.write("quote.csv", "momentum,material\n1,\"H:0.5,O:0.5\n");
+    dir.write("empty.csv", "");
+    const struct {
+        std::vector<std::string> args;
+        const char* names;  // what the message must name
+    } rows[] = {
+        // clang-format off
+        {with({"--particle", "alpha"}),            "--particle \"alpha\": charge 2"},
+        {with({"--particle", "he3"}),              "--particle \"he3\""},
+        {with({"--particle", "kaon"}),             "unknown particle"},
+        {with({}, {"--particle"}),                 "missing --particle"},
+        {with({"--mass", "0"}, {"--particle"}),    "--mass \"0\": must be positive"},
+        {with({"--mass", "1", "--particle", "p"}), "not both"},
+        {with({"--material", "unobtainium"}),      "--material \"unobtainium\": unknown material"},
+        {with({"--material", "Xx2"}),              "unknown element \"Xx\""},
+        {with({"--material", "H2Q", "--density", "1"}), "unknown element \"Q\""},
+        {with({"--material", "H2O"}),              "give --density"},
+        {with({"--material", "H:0.5,O:0.4", "--density", "1"}), "add up to 0.9"},
+        {with({"--material", "93:1", "--density", "1"}), "outside Z 1 to 92"},
+        {with({"--material", "0:1", "--density", "1"}),  "outside Z 1 to 92"},
+        {with({"--material", "Zz:1", "--density", "1"}), "unknown element \"Zz\""},
+        {with({"--material", "H:x", "--density", "1"}),  "is not a number"},
+        {with({"--material", "H2(O", "--density", "1"}), "unbalanced"},
+        {with({"--material", "H2O)", "--density", "1"}), "unbalanced"},
+        {with({"--material", "()", "--density", "1"}),   "empty formula"},
+        {with({"--thickness", "1 cn"}),            "unknown unit \"cn\" (use um, mm, cm, m or g/cm2)"},
+        {with({"--thickness", "0"}),               "--thickness \"0\": must be positive"},
+        {with({"--thickness", "-1cm"}),            "--thickness \"-1cm\": must be positive"},
+        {with({"--momentum", "0"}),                "--momentum \"0\": must be positive"},
+        {with({"--momentum", "1.2.3"}),            "--momentum \"1.2.3\": not a number"},
+        {with({"--momentum", "abc"}),              "--momentum \"abc\": not a number"},
+        {with({"--momentum", "1e39"}),             "too large"},
+        {with({"--kinetic-energy", "1 GeV/c"}),    "not both"},
+        {with({"--kinetic-energy", "1 GeV/c"}, {"--momentum"}), "unknown unit \"GeV/c\""},
+        {with({"--density", "0"}),                 "--density \"0\": must be positive"},
+        {with({"--density", "-2"}),                "--density \"-2\""},
+        {with({"--fill", "0"}),                    "--fill \"0\": outside (0, 1]"},
+        {with({"--fill", "1.5"}),                  "--fill \"1.5\": outside (0, 1]"},
+        {with({"--siga", "-5"}),                   "--siga \"-5\": must be positive"},
+        {with({"--bogus", "1"}),                   "--bogus"},
+        {with({"--format", "xml"}),                "--format \"xml\": unknown format"},
+        {with({"--list", "ions"}),                 "--list \"ions\""},
+        {with({"--scan", "momentum=1:10"}, {"--momentum"}),     "--scan \"momentum=1:10\""},
+        {with({"--scan", "energy=1:10:5"}, {"--momentum"}),     "--scan \"energy=1:10:5\""},
+        {with({"--scan", "momentum=1:10:1"}, {"--momentum"}),   "whole number from 2"},
+        {with({"--material", "concrete", "--report", ""}),     "at most three"},
+        {with({"--plot", "x.svg"}),                "plots need a --scan"},
+        {with({"--cases", "header.csv"}),          "header.csv: row 1, column 2: \"colour\""},
+        {with({"--cases", "row.csv"}, {"--momentum", "--thickness"}),
+                                                   "row.csv: row 3, column thickness \"1 cn\": unknown unit"},
+        {with({"--cases", "quote.csv"}),           "quote.csv: row 2: a quote is not closed"},
+        {with({"--cases", "empty.csv"}),           "empty.csv: empty case file"},
+        {with({"--cases", "missing.csv"}),         "missing.csv: cannot be read"},
+        // clang-format on
+    };
+    ASSERT_GE(std::size(rows), 30u);
+    for (const auto& r : rows) {
+        std::vector<std::string> args = r.args;
+        // --report is a flag: its placeholder value goes.
+        for (std::size_t i = 0; i + 1 < args.size(); ++i)
+            if (args[i] == "--report" && args[i + 1].empty()) args.erase(args.begin() + static_cast<long>(i) + 1);
+        std::string shown;
+        for (const auto& a : args) shown += a + " ";
+        SCOPED_TRACE(shown);
+        const test::Result res = table_run(args, "", &dir);
+        EXPECT_TRUE(res.exited);
+        EXPECT_EQ(res.status, 2);
+        EXPECT_EQ(res.out, "");
+        EXPECT_EQ(test::count(res.err, "\n"), 1u);
+        EXPECT_EQ(res.err.rfind("zefrin-table: ", 0), 0u) << res.err;
+        EXPECT_NE(res.err.find(r.names), std::string::npos) << res.err;
+    }
+}
+
+// water and H2O at density 1 are the same material: every result has the
+// same bits (the material's name column aside), for a scan too.
+TEST(Executable, WaterAndItsFormulaGiveTheSameBits) {
+    const auto run = [](const char* material, std::vector<std::string> density) {
+        std::vector<std::string> a = {"--particle", "p", "--scan", "momentum=0.01:1000:40log",
+                                      "--thickness", "10cm", "--material", material,
+                                      "--format", "csv"};
+        a.insert(a.end(), density.begin(), density.end());
+        test::Result r = table_run(a);
+        EXPECT_EQ(r.status, 0) << r.err;
+        std::string out = r.out;
+        // The name, quoted in CSV when it holds a comma.
+        const std::string name = std::string(material).find(',') == std::string::npos
+                                     ? std::string(material)
+                                     : "\"" + std::string(material) + "\"";
+        for (std::size_t at; (at = out.find("," + name + ",")) != std::string::npos;)
+            out.replace(at, name.size() + 2, ",M,");
+        return out;
+    };
+    const std::string water = run("water", {});
+    EXPECT_EQ(test::count(water, "\n"), 41u);
+    EXPECT_EQ(water, run("H2O", {"--density", "1"}));
+    EXPECT_EQ(water, run("H:0.11190053,O:0.8880995", {"--density", "1"}));
+}
+
+// A case file read from standard input: a header of options, a quoted
+// mixture, command-line options as defaults for empty cells; the CSV has
+// element columns up to the largest mixture of the file.
+TEST(Executable, CaseFileFromStandardInput) {
+    const test::Result r = table_run(
+        {"--cases", "-", "--format", "csv", "--particle", "p", "--thickness", "1cm"},
+        "momentum,material,density\n1,copper,\n2,\"H:0.1119,O:0.8881\",1\n3,Pb,\n");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(test::count(r.out, "\n"), 4u);
+    EXPECT_NE(r.out.find(",ab_cs_mb_2,warnings\n"), std::string::npos);
+    EXPECT_EQ(r.out.find("_3,"), std::string::npos);
+    EXPECT_NE(r.out.find("\np,0.93827206,2,"), std::string::npos);
+}
+
+}  // namespace
