@@ -241,6 +241,9 @@ Result run(const Particle& particle, float p0, std::span<const Layer> layers,
                 break;
             }
             const float remaining = layer.length - depth;
+            const float finest = options.min_slices > 1
+                                     ? layer.length / static_cast<float>(options.min_slices)
+                                     : remaining;
             const Walk::Rate st = w.rate(layer, t);
             float dx;
             State mid = w.state(t);
@@ -249,12 +252,12 @@ Result run(const Particle& particle, float p0, std::span<const Layer> layers,
                 // At most step t lost: the larger of the rates at the
                 // entrance and half a step down bounds the mid-slice rate.
                 const float sh = w.rate(layer, t * (1.0f - 0.5f * step)).total();
-                dx = std::min(remaining, step * t / std::max(st.total(), sh));
+                dx = std::min({remaining, finest, step * t / std::max(st.total(), sh)});
             } else {
                 // One slice for the layer, unless the particle stops well
                 // before its end: the collision loss alone then takes twice
                 // the kinetic energy left (which also keeps a huge layer finite).
-                dx = std::min(remaining, 2.0f * (t - w.tc) / st.col);
+                dx = std::min({remaining, finest, 2.0f * (t - w.tc) / st.col});
             }
             // Midpoint: the state after half the slice at the entrance rate.
             const auto midpoint = [&](float d) {

@@ -39,6 +39,8 @@ struct Options {
     // false: every slice at the entrance momentum of the stack, as the
     // single-layer report computes a layer.
     bool slowing = true;
+    // At least this many slices per layer: a finer depth profile for a plot.
+    std::int32_t min_slices = 1;
 };
 
 // The smallest and largest step the engine accepts.

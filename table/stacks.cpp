@@ -280,8 +280,76 @@ void row_cells(const stack::Row& r, std::size_t index, const StackLayer* l, bool
 
 }  // namespace
 
-int run_stacks(const StackOptions& s, const StackRun& run, Out& out) {
-    const Options& o = run.o;
+namespace {
+
+// A header line of text or CSV.
+void header(std::string& out, std::span<const std::string_view> keys, Format f) {
+    if (f == Format::json)
+        return;
+    std::size_t start = out.size();
+    for (const std::string_view key : keys) {
+        if (out.size() > start)
+            out.push_back(f == Format::csv ? ',' : ' ');
+        const std::size_t at = out.size();
+        out.append(key);
+        if (f == Format::text)
+            out.append(width(key) - (out.size() - at), ' ');
+    }
+    out.append(f == Format::csv ? ",warnings\n" : " warnings\n");
+}
+
+// A row of text or CSV.
+void flat(std::string& out, std::span<const std::string_view> keys, const Cell* k,
+          const std::string& w, Format f) {
+    for (std::size_t j = 0; j < keys.size(); ++j) {
+        if (j > 0)
+            out.push_back(f == Format::csv ? ',' : ' ');
+        const std::size_t at = out.size();
+        put(out, k[j], f);
+        if (f == Format::text && out.size() - at < width(keys[j]))
+            out.append(width(keys[j]) - (out.size() - at), ' ');
+    }
+    out.push_back(f == Format::csv ? ',' : ' ');
+    quote(out, w, f);
+    while (f == Format::text && out.back() == ' ') out.pop_back();
+    out.push_back('\n');
+}
+
+// Warnings separated by "; " as a JSON list.
+void json_list(std::string& out, std::string_view w) {
+    out.push_back('[');
+    for (bool first = true; !w.empty(); first = false) {
+        const std::size_t sep = w.find("; ");
+        if (!first)
+            out.push_back(',');
+        quote(out, w.substr(0, sep), Format::json);
+        if (sep == std::string_view::npos)
+            break;
+        w.remove_prefix(sep + 2);
+    }
+    out.push_back(']');
+}
+
+// The keys from `from` on with their cells, and the warnings, as one object.
+void json_object(std::string& out, std::span<const std::string_view> keys, const Cell* k,
+                 std::size_t from, const std::string& w) {
+    out.push_back('{');
+    for (std::size_t j = from; j < keys.size(); ++j) {
+        if (j > from)
+            out.push_back(',');
+        quote(out, keys[j], Format::json);
+        out.push_back(':');
+        put(out, k[j], Format::json);
+    }
+    out.append(",\"warnings\":");
+    json_list(out, w);
+    out.push_back('}');
+}
+
+}  // namespace
+
+StackPlan plan_stacks(const StackOptions& s, const Options& o, std::string_view file_text) {
+    StackPlan plan;
     const bool is_stack = !s.layers.empty() || !s.file.empty();
     if (!is_stack && !s.range)
         throw Bad(std::string(s.no_slowing ? "--no-slowing" : "--step") +
@@ -310,22 +378,21 @@ int run_stacks(const StackOptions& s, const StackRun& run, Out& out) {
     }
     if (o.scan && std::string_view(*o.scan).starts_with("thickness"))
         bad("--scan", *o.scan, "a stack or range scans momentum or kinetic-energy only");
+    plan.range = s.range;
 
-    stack::Options opts;
-    opts.slowing = !s.no_slowing;
+    plan.options.slowing = !s.no_slowing;
     if (!s.step.empty()) {
         double x = 0;
         if (!number(s.step, x) || !(f32(x) >= stack::min_step && f32(x) <= stack::max_step))
             bad("--step", s.step,
                 "the largest mean loss of a slice as a fraction of its kinetic energy, from 0.0001 "
                 "to 0.02");
-        opts.step = f32(x);
+        plan.options.step = f32(x);
     }
 
-    std::vector<StackLayer> layers;
-    for (const std::string& spec : s.layers) layers.push_back(layer_spec("--layer", spec));
+    for (const std::string& spec : s.layers) plan.layers.push_back(layer_spec("--layer", spec));
     if (!s.file.empty())
-        layers = stack_file(s.file, read_file(s.file));
+        plan.layers = stack_file(s.file, file_text);
 
     // The particle and the momenta as for a single case, through the same
     // reading: the layer options stand in for material and thickness.
@@ -333,15 +400,124 @@ int run_stacks(const StackOptions& s, const StackRun& run, Out& out) {
     if (is_stack)
         po.material = "water";
     po.thickness = "1";
-    const Setup st = resolve(po);
-    const stack::Particle pa{st.mass, !st.siga_missing, st.siga, st.sige};
-    const bool electron = physics::is_electron(st.mass);
-    const std::string pname = st.particle ? std::string(st.particle->name) : std::string();
+    plan.setup = resolve(po);
+    const Setup& st = plan.setup;
+    plan.particle = stack::Particle{st.mass, !st.siga_missing, st.siga, st.sige};
+    plan.electron = physics::is_electron(st.mass);
+    plan.name = st.particle ? std::string(st.particle->name) : std::string();
+    for (const StackLayer& l : plan.layers) plan.engine.push_back(l.layer);
+    return plan;
+}
 
+void stack_header(std::string& out, const StackPlan& plan, Format f) {
+    if (plan.range)
+        header(out, range_keys, f);
+    else
+        header(out, stack_keys, f);
+}
+
+bool stack_rows(std::string& out, const StackPlan& plan, std::size_t n, Format f,
+                const stack::Profile& profile) {
+    const Case c = plan.setup.at(n);
+    if (plan.range) {
+        const Setup& st = plan.setup;
+        const stack::Layer thick{st.material.elements, st.rho, 0.0f};
+        const stack::Range g = stack::range(plan.particle, c.p0, thick, plan.options.step);
+        Cell k[std::size(range_keys)];
+        std::size_t i = 0;
+        k[i++] = plan.name.empty() ? Cell{} : str(plan.name);
+        k[i++] = num(st.mass);
+        k[i++] = num(c.p0);
+        k[i++] = num(physics::kinematics(c.p0, st.mass).tf * 1000.0f);
+        k[i++] = str(st.material.name);
+        k[i++] = num(st.rho);
+        k[i++] = g.stops ? num(g.g_cm2) : Cell{};
+        k[i++] = g.stops ? num(g.cm) : Cell{};
+        k[i++] = g.stops ? num(g.straggling) : Cell{};
+        std::string w;
+        if (!g.stops)
+            warn(w, "the mean loss could not be followed to the end of the range");
+        if (f == Format::json) {
+            json_object(out, range_keys, k, 0, w);
+            out.push_back('\n');
+        } else {
+            flat(out, range_keys, k, w, f);
+        }
+        return g.stops;
+    }
+
+    const stack::Result res = stack::run(plan.particle, c.p0, plan.engine, plan.options, profile);
+    Cell k[std::size(stack_keys)];
+    k[0] = whole(static_cast<long long>(n + 1));
+    k[1] = plan.name.empty() ? Cell{} : str(plan.name);
+    k[2] = num(plan.setup.mass);
+    std::string stack_warnings;
+    if (!plan.particle.nuclear)
+        warn(stack_warnings, "no nuclear section: no absorption cross section" +
+                                 (plan.name.empty() ? std::string() : " for " + plan.name) +
+                                 " (give --siga)");
+    const std::string where = std::to_string(res.layers.size());
+    if (res.stops)
+        warn(stack_warnings, "stops in layer " + where + " at " + cm_text(res.layers.back().depth) +
+                                 " into it, " + cm_text(res.total.depth) + " from the entrance");
+    if (res.failure == stack::Failure::no_loss)
+        warn(stack_warnings, "the mean-loss formula gives no positive loss in layer " + where +
+                                 ": not carried further");
+    if (res.failure == stack::Failure::too_many_slices)
+        warn(stack_warnings, "too many slices in layer " + where + ": not carried further");
+    if (f == Format::json) {
+        out.push_back('{');
+        for (std::size_t j = 0; j < stack_head; ++j) {
+            if (j > 0)
+                out.push_back(',');
+            quote(out, stack_keys[j], f);
+            out.push_back(':');
+            put(out, k[j], f);
+        }
+        out.append(",\"momentum_gev_c\":");
+        shortest(out, c.p0);
+        out.append(",\"step\":");
+        shortest(out, plan.options.step);
+        out.append(plan.options.slowing ? ",\"slowing\":true" : ",\"slowing\":false");
+        out.append(res.stops ? ",\"stops\":true" : ",\"stops\":false");
+        out.append(",\"layers\":[");
+    }
+    for (std::size_t i = 0; i <= res.layers.size(); ++i) {
+        const bool total = i == res.layers.size();
+        const stack::Row& r = total ? res.total : res.layers[i];
+        const bool here = res.stops && (total || i + 1 == res.layers.size());
+        std::string w;
+        row_cells(r, i, total ? nullptr : &plan.layers[i], plan.electron, here, k, w);
+        if (here && !total)
+            warn(w, "stops at " + cm_text(r.depth) + " into this layer, nothing after it");
+        if (f == Format::json) {
+            // The stack's own warnings go once, with the stack.
+            if (total)
+                out.append("],\"total\":");
+            else if (i > 0)
+                out.push_back(',');
+            json_object(out, stack_keys, k, stack_head, w);
+        } else {
+            if (total && !stack_warnings.empty())
+                warn(w, stack_warnings);
+            flat(out, stack_keys, k, w, f);
+        }
+    }
+    if (f == Format::json) {
+        out.append(",\"warnings\":");
+        json_list(out, stack_warnings);
+        out.append("}\n");
+    }
+    return res.failure == stack::Failure::none;
+}
+
+int run_stacks(const StackOptions& s, const StackRun& run, Out& out) {
+    const StackPlan plan =
+        plan_stacks(s, run.o, s.file.empty() ? std::string() : read_file(s.file));
     if (!run.plot.empty()) {
-        if (!is_stack)
+        if (plan.range)
             bad("--plot", run.plot, "a range has no plot (plot a stack, or a scan)");
-        if (st.size() != 1)
+        if (plan.setup.size() != 1)
             bad("--plot", run.plot,
                 "a stack's plot is for one entrance momentum, not a list or scan");
         if (!(run.plot.ends_with(".svg") || run.plot.ends_with(".png")))
@@ -353,106 +529,6 @@ int run_stacks(const StackOptions& s, const StackRun& run, Out& out) {
             return 1;
         }
     }
-
-    const Format f = run.format;
-    std::string line;
-    const auto header = [&](std::span<const std::string_view> keys) {
-        if (f == Format::json)
-            return;
-        line.clear();
-        for (const std::string_view key : keys) {
-            if (!line.empty())
-                line.push_back(f == Format::csv ? ',' : ' ');
-            const std::size_t at = line.size();
-            line.append(key);
-            if (f == Format::text)
-                line.append(width(key) - (line.size() - at), ' ');
-        }
-        line.append(f == Format::csv ? ",warnings\n" : " warnings\n");
-        out.put(line);
-    };
-    // A flat row of text or CSV.
-    const auto flat = [&](std::span<const std::string_view> keys, const Cell* k,
-                          const std::string& w) {
-        line.clear();
-        for (std::size_t j = 0; j < keys.size(); ++j) {
-            if (j > 0)
-                line.push_back(f == Format::csv ? ',' : ' ');
-            const std::size_t at = line.size();
-            put(line, k[j], f);
-            if (f == Format::text && line.size() - at < width(keys[j]))
-                line.append(width(keys[j]) - (line.size() - at), ' ');
-        }
-        line.push_back(f == Format::csv ? ',' : ' ');
-        quote(line, w, f);
-        while (f == Format::text && !line.empty() && line.back() == ' ') line.pop_back();
-        line.push_back('\n');
-        out.put(line);
-    };
-    const auto json_object = [&](std::span<const std::string_view> keys, const Cell* k,
-                                 std::size_t from, const std::string& w) {
-        line.push_back('{');
-        for (std::size_t j = from; j < keys.size(); ++j) {
-            if (j > from)
-                line.push_back(',');
-            quote(line, keys[j], f);
-            line.push_back(':');
-            put(line, k[j], f);
-        }
-        line.append(",\"warnings\":[");
-        std::string_view rest = w;
-        for (bool first = true; !rest.empty(); first = false) {
-            const std::size_t sep = rest.find("; ");
-            if (!first)
-                line.push_back(',');
-            quote(line, rest.substr(0, sep), f);
-            if (sep == std::string_view::npos)
-                break;
-            rest.remove_prefix(sep + 2);
-        }
-        line.append("]}");
-    };
-    const std::string nuclear_warning =
-        pa.nuclear ? std::string()
-                   : "no nuclear section: no absorption cross section" +
-                         (pname.empty() ? std::string() : " for " + pname) + " (give --siga)";
-
-    if (s.range) {
-        const stack::Layer thick{st.material.elements, st.rho, 0.0f};
-        header(range_keys);
-        for (std::size_t n = 0; n < st.size(); ++n) {
-            const Case c = st.at(n);
-            const stack::Range g = stack::range(pa, c.p0, thick, opts.step);
-            Cell k[std::size(range_keys)];
-            std::size_t i = 0;
-            k[i++] = pname.empty() ? Cell{} : str(pname);
-            k[i++] = num(st.mass);
-            k[i++] = num(c.p0);
-            k[i++] = num(physics::kinematics(c.p0, st.mass).tf * 1000.0f);
-            k[i++] = str(st.material.name);
-            k[i++] = num(st.rho);
-            k[i++] = g.stops ? num(g.g_cm2) : Cell{};
-            k[i++] = g.stops ? num(g.cm) : Cell{};
-            k[i++] = g.stops ? num(g.straggling) : Cell{};
-            std::string w;
-            if (!g.stops)
-                warn(w, "the mean loss could not be followed to the end of the range");
-            if (f == Format::json) {
-                line.clear();
-                json_object(range_keys, k, 0, w);
-                line.push_back('\n');
-                out.put(line);
-            } else {
-                flat(range_keys, k, w);
-            }
-        }
-        out.flush();
-        return 0;
-    }
-
-    std::vector<stack::Layer> engine;
-    for (const StackLayer& l : layers) engine.push_back(l.layer);
-    header(stack_keys);
     std::string data;
     FILE* plotdata = nullptr;
     if (!run.plot.empty()) {
@@ -471,89 +547,24 @@ int run_stacks(const StackOptions& s, const StackRun& run, Out& out) {
         else
             std::fprintf(plotdata, " ?\n");
     };
-    for (std::size_t n = 0; n < st.size(); ++n) {
-        const Case c = st.at(n);
-        const stack::Result res =
-            stack::run(pa, c.p0, engine, opts, plotdata ? profile : stack::Profile());
-        Cell k[std::size(stack_keys)];
-        k[0] = whole(static_cast<long long>(n + 1));
-        k[1] = pname.empty() ? Cell{} : str(pname);
-        k[2] = num(st.mass);
-        std::string stack_warnings;
-        if (!nuclear_warning.empty())
-            warn(stack_warnings, nuclear_warning);
-        if (res.stops) {
-            const stack::Row& last = res.layers.back();
-            warn(stack_warnings, "stops in layer " + std::to_string(res.layers.size()) + " at " +
-                                     cm_text(last.depth) + " into it, " + cm_text(res.total.depth) +
-                                     " from the entrance");
-        }
-        if (res.failure == stack::Failure::no_loss)
-            warn(stack_warnings, "the mean-loss formula gives no positive loss in layer " +
-                                     std::to_string(res.layers.size()) + ": not carried further");
-        if (res.failure == stack::Failure::too_many_slices)
-            warn(stack_warnings, "too many slices in layer " + std::to_string(res.layers.size()) +
-                                     ": not carried further");
-        if (f == Format::json) {
-            line.clear();
-            line.push_back('{');
-            for (std::size_t j = 0; j < stack_head; ++j) {
-                if (j > 0)
-                    line.push_back(',');
-                quote(line, stack_keys[j], f);
-                line.push_back(':');
-                put(line, k[j], f);
-            }
-            line.append(",\"momentum_gev_c\":");
-            shortest(line, c.p0);
-            line.append(",\"step\":");
-            shortest(line, opts.step);
-            line.append(opts.slowing ? ",\"slowing\":true" : ",\"slowing\":false");
-            line.append(res.stops ? ",\"stops\":true" : ",\"stops\":false");
-            line.append(",\"layers\":[");
-        }
-        for (std::size_t i = 0; i <= res.layers.size(); ++i) {
-            const bool total = i == res.layers.size();
-            const stack::Row& r = total ? res.total : res.layers[i];
-            const bool here = res.stops && (total || i + 1 == res.layers.size());
-            std::string w;
-            row_cells(r, i, total ? nullptr : &layers[i], electron, here, k, w);
-            if (here && !total)
-                warn(w, "stops at " + cm_text(r.depth) + " into this layer; nothing after it");
-            if (f == Format::json) {
-                // The stack's own warnings go once, with the stack.
-                if (total)
-                    line.append("],\"total\":");
-                else if (i > 0)
-                    line.push_back(',');
-                json_object(stack_keys, k, stack_head, w);
-            } else {
-                if (total && !stack_warnings.empty())
-                    warn(w, stack_warnings);
-                flat(stack_keys, k, w);
-            }
-        }
-        if (f == Format::json) {
-            line.append(",\"warnings\":[");
-            std::string_view rest = stack_warnings;
-            for (bool first = true; !rest.empty(); first = false) {
-                const std::size_t sep = rest.find("; ");
-                if (!first)
-                    line.push_back(',');
-                quote(line, rest.substr(0, sep), f);
-                if (sep == std::string_view::npos)
-                    break;
-                rest.remove_prefix(sep + 2);
-            }
-            line.append("]}\n");
-            out.put(line);
-        }
+    std::string text;
+    stack_header(text, plan, run.format);
+    for (std::size_t n = 0; n < plan.setup.size(); ++n) {
+        stack_rows(text, plan, n, run.format);
+        out.put(text);
+        text.clear();
     }
     out.flush();
     if (plotdata) {
+        // The curves from a run with at least 200 slices a layer; the rows
+        // above keep the slices of the step alone.
+        stack::Options fine = plan.options;
+        fine.min_slices = 200;
+        (void)stack::run(plan.particle, plan.setup.at(0).p0, plan.engine, fine, profile);
         std::fclose(plotdata);
         const std::string err =
-            plot(data, run.plot, "depth_cm", {"kinetic_energy_mev", "theta_1e_mrad"}, false);
+            plot(data, run.plot, "depth (cm)",
+                 {"kinetic energy (MeV)", "1/e scattering angle (mrad)"}, false);
         ::unlink(data.c_str());
         if (!err.empty()) {
             std::fprintf(stderr, "zefrin-table: --plot \"%s\": %s\n", run.plot.c_str(),

@@ -41,6 +41,34 @@ StackLayer layer_spec(const std::string& label, std::string_view spec);
 // Throws Bad naming file and line.
 std::vector<StackLayer> stack_file(std::string_view file, std::string_view text);
 
+// A stack run checked and read: the layers (or, for a range, the material
+// of setup), the particle, the entrance momenta (setup.at(k).p0) and the
+// engine's options.
+struct StackPlan {
+    bool range = false;
+    std::vector<StackLayer> layers;
+    std::vector<stack::Layer> engine;  // the layers as the engine takes them
+    stack::Particle particle{};
+    bool electron = false;
+    std::string name;  // of the particle; empty for a bare --mass
+    stack::Options options;
+    Setup setup;
+};
+
+// Checks the stack options s and the case options o (particle, momentum;
+// for a range the material); file_text is the stack file's contents when
+// s names one. Throws Bad.
+StackPlan plan_stacks(const StackOptions& s, const Options& o, std::string_view file_text);
+
+// Appends the header of text and CSV (nothing for JSON), and the rows of
+// entrance momentum n (0 <= n < setup.size()): a row per layer and a total
+// row, one JSON object per stack, or the range's row. profile, when set,
+// gets the points of the depth profile. False when the engine could not
+// carry the particle to its end (the rows say why).
+void stack_header(std::string& out, const StackPlan& plan, Format f);
+bool stack_rows(std::string& out, const StackPlan& plan, std::size_t n, Format f,
+                const stack::Profile& profile = {});
+
 // The options of a stack run besides the stack's own.
 struct StackRun {
     Options o;  // particle and momentum options; no material or layer options
