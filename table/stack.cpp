@@ -210,6 +210,13 @@ Result run(const Particle& particle, float p0, std::span<const Layer> layers,
     total.t_in = k.tf;
     total.ms.b = 1.0f;
 
+    if (!std::isfinite(k.e0)) {
+        // p0 squared overflows: nothing to carry.
+        res.failure = Failure::out_of_range;
+        total = Row{};
+        total.ms.b = 1.0f;
+        return res;
+    }
     float t = k.tf;
     float p = p0;
     float depth0 = 0.0f;  // cm: depth of the layer's entrance in the stack

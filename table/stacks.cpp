@@ -463,6 +463,8 @@ bool stack_rows(std::string& out, const StackPlan& plan, std::size_t n, Format f
     if (res.failure == stack::Failure::no_loss)
         warn(stack_warnings, "the mean-loss formula gives no positive loss in layer " + where +
                                  ": not carried further");
+    if (res.failure == stack::Failure::out_of_range)
+        warn(stack_warnings, "the momentum squared is beyond single precision: nothing computed");
     if (res.failure == stack::Failure::too_many_slices)
         warn(stack_warnings, "too many slices in layer " + where + ": not carried further");
     if (f == Format::json) {
@@ -488,6 +490,10 @@ bool stack_rows(std::string& out, const StackPlan& plan, std::size_t n, Format f
         const bool here = res.stops && (total || i + 1 == res.layers.size());
         std::string w;
         row_cells(r, i, total ? nullptr : &plan.layers[i], plan.electron, here, k, w);
+        if (res.failure == stack::Failure::out_of_range) {
+            w.clear();
+            for (std::size_t j = stack_head + 1; j < std::size(stack_keys); ++j) k[j] = Cell{};
+        }
         if (here && !total)
             warn(w, "stops at " + cm_text(r.depth) + " into this layer, nothing after it");
         if (f == Format::json) {
