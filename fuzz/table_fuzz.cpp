@@ -19,12 +19,14 @@ namespace {
 using namespace zefrin::table;
 
 void check(bool ok) {
-    if (!ok) __builtin_trap();
+    if (!ok)
+        __builtin_trap();
 }
 
 void cases_of(const Setup& s) {
     check(!s.material.elements.empty());
-    for (const auto& el : s.material.elements) check(el.Z >= 1.0f && el.Z <= 92.0f && el.prop > 0.0f);
+    for (const auto& el : s.material.elements)
+        check(el.Z >= 1.0f && el.Z <= 92.0f && el.prop > 0.0f);
     check(s.mass > 0.0f && s.rho > 0.0f && s.frac > 0.0f && s.frac <= 1.0f);
     Values v;
     std::string w;
@@ -104,13 +106,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t stack = in.find("\n==\n");
     const std::size_t split = stack == std::string_view::npos ? in.find("\n--\n") : stack;
     std::string_view opts = in.substr(0, split);
-    const std::string_view file = split == std::string_view::npos ? std::string_view() : in.substr(split + 4);
+    const std::string_view file =
+        split == std::string_view::npos ? std::string_view() : in.substr(split + 4);
     Options o;
     for (const std::string_view name : Options::names) {
         const std::size_t nl = opts.find('\n');
         const std::string_view value = opts.substr(0, nl);
-        if (!value.empty()) *o.find(name) = std::string(value);
-        if (nl == std::string_view::npos) break;
+        if (!value.empty())
+            *o.find(name) = std::string(value);
+        if (nl == std::string_view::npos)
+            break;
         opts.remove_prefix(nl + 1);
     }
     try {

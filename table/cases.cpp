@@ -8,32 +8,48 @@
 namespace zefrin::table {
 
 std::optional<std::string>* Options::find(std::string_view name) {
-    if (name == "particle") return &particle;
-    if (name == "mass") return &mass;
-    if (name == "siga") return &siga;
-    if (name == "sige") return &sige;
-    if (name == "momentum") return &momentum;
-    if (name == "kinetic-energy") return &kinetic_energy;
-    if (name == "material") return &material;
-    if (name == "density") return &density;
-    if (name == "thickness") return &thickness;
-    if (name == "fill") return &fill;
-    if (name == "scan") return &scan;
+    if (name == "particle")
+        return &particle;
+    if (name == "mass")
+        return &mass;
+    if (name == "siga")
+        return &siga;
+    if (name == "sige")
+        return &sige;
+    if (name == "momentum")
+        return &momentum;
+    if (name == "kinetic-energy")
+        return &kinetic_energy;
+    if (name == "material")
+        return &material;
+    if (name == "density")
+        return &density;
+    if (name == "thickness")
+        return &thickness;
+    if (name == "fill")
+        return &fill;
+    if (name == "scan")
+        return &scan;
     return nullptr;
 }
 
 std::string Options::label(std::string_view name) const {
-    if (where.empty()) return "--" + std::string(name);
+    if (where.empty())
+        return "--" + std::string(name);
     return where + ", column " + std::string(name);
 }
 
 Quantity Sweep::at(std::size_t k) const {
-    if (!scan) return list[k];
-    if (k == 0) return first;
-    if (k + 1 == n) return last;
+    if (!scan)
+        return list[k];
+    if (k == 0)
+        return first;
+    if (k + 1 == n)
+        return last;
     const double a = static_cast<double>(first.value), b = static_cast<double>(last.value);
     const double u = static_cast<double>(k) / static_cast<double>(n - 1);
-    const double x = log ? std::exp(std::log(a) + u * (std::log(b) - std::log(a))) : a + u * (b - a);
+    const double x =
+        log ? std::exp(std::log(a) + u * (std::log(b) - std::log(a))) : a + u * (b - a);
     return Quantity{f32(x), first.areal};
 }
 
@@ -43,13 +59,16 @@ const char* const known_particles =
     "use e-, e+, mu-, mu+, pi+, pi-, K+, K-, p, pbar, d or t, or --mass";
 
 Kind kind_of(Vary v) {
-    if (v == Vary::momentum) return Kind::momentum;
-    if (v == Vary::kinetic_energy) return Kind::energy;
+    if (v == Vary::momentum)
+        return Kind::momentum;
+    if (v == Vary::kinetic_energy)
+        return Kind::energy;
     return Kind::length;
 }
 
 void positive(const std::string& label, std::string_view text, float v, std::string_view what) {
-    if (!(v > 0.0f)) bad(label, text, std::string("must be positive (") + std::string(what) + ")");
+    if (!(v > 0.0f))
+        bad(label, text, std::string("must be positive (") + std::string(what) + ")");
 }
 
 Quantity one(const Options& o, std::string_view name, const std::string& text, Kind kind) {
@@ -62,7 +81,8 @@ Quantity one(const Options& o, std::string_view name, const std::string& text, K
 // A value, or a comma-separated list of values that becomes the sweep.
 Quantity value_or_list(const Options& o, std::string_view name, const std::string& text, Kind kind,
                        Vary vary, Sweep& sweep) {
-    if (text.find(',') == std::string::npos) return one(o, name, text, kind);
+    if (text.find(',') == std::string::npos)
+        return one(o, name, text, kind);
     if (sweep.vary != Vary::none)
         bad(o.label(name), text, "only one quantity may vary in a run (a list or a --scan)");
     sweep.vary = vary;
@@ -70,7 +90,8 @@ Quantity value_or_list(const Options& o, std::string_view name, const std::strin
     while (true) {
         const std::size_t comma = rest.find(',');
         sweep.list.push_back(one(o, name, std::string(rest.substr(0, comma)), kind));
-        if (comma == std::string_view::npos) break;
+        if (comma == std::string_view::npos)
+            break;
         rest.remove_prefix(comma + 1);
     }
     return sweep.list.front();
@@ -78,15 +99,21 @@ Quantity value_or_list(const Options& o, std::string_view name, const std::strin
 
 void read_scan(const Options& o, const std::string& text, Sweep& sweep) {
     const std::string label = o.label("scan");
-    const char* form = "use QUANTITY=FIRST:LAST:N or N log, QUANTITY momentum, kinetic-energy or thickness";
+    const char* form =
+        "use QUANTITY=FIRST:LAST:N or N log, QUANTITY momentum, kinetic-energy or thickness";
     const std::size_t eq = text.find('=');
-    if (eq == std::string::npos) bad(label, text, form);
+    if (eq == std::string::npos)
+        bad(label, text, form);
     const std::string_view what = std::string_view(text).substr(0, eq);
     Vary v = Vary::none;
-    if (what == "momentum") v = Vary::momentum;
-    if (what == "kinetic-energy" || what == "kinetic_energy") v = Vary::kinetic_energy;
-    if (what == "thickness") v = Vary::thickness;
-    if (v == Vary::none) bad(label, text, form);
+    if (what == "momentum")
+        v = Vary::momentum;
+    if (what == "kinetic-energy" || what == "kinetic_energy")
+        v = Vary::kinetic_energy;
+    if (what == "thickness")
+        v = Vary::thickness;
+    if (v == Vary::none)
+        bad(label, text, form);
     if (sweep.vary != Vary::none)
         bad(label, text, "only one quantity may vary in a run (a list or a --scan)");
     const std::string_view rest = std::string_view(text).substr(eq + 1);
@@ -108,7 +135,8 @@ void read_scan(const Options& o, const std::string& text, Sweep& sweep) {
     }
     double count = 0;
     if (!number(n, count) || count != std::floor(count) || count < 2 || count > 1e9)
-        bad(label, text, "the number of points must be a whole number from 2 to 1e9, e.g. 50 or 50log");
+        bad(label, text,
+            "the number of points must be a whole number from 2 to 1e9, e.g. 50 or 50log");
     sweep.n = static_cast<std::size_t>(count);
     sweep.scan = true;
     sweep.vary = v;
@@ -145,25 +173,32 @@ Setup resolve(const Options& o) {
         s.siga = q.value;
     }
     s.siga_missing = !(s.siga > 0.0f);
-    if (o.sige) s.sige = quantity(o.label("sige"), *o.sige, Kind::cross_section).value;
+    if (o.sige)
+        s.sige = quantity(o.label("sige"), *o.sige, Kind::cross_section).value;
 
     // The material and the layer.
-    if (!o.material) throw Bad("missing --material");
+    if (!o.material)
+        throw Bad("missing --material");
     s.material = material(o.label("material"), *o.material);
     s.rho = s.material.rho;
-    if (o.density) s.rho = one(o, "density", *o.density, Kind::density).value;
+    if (o.density)
+        s.rho = one(o, "density", *o.density, Kind::density).value;
     if (!(s.rho > 0.0f))
         bad(o.label("material"), *o.material, "no density in the catalogue: give --density");
     if (o.fill) {
         const std::string label = o.label("fill");
         double f = 0;
-        if (!number(*o.fill, f)) bad(label, *o.fill, "not a number (a fraction in (0, 1])");
+        if (!number(*o.fill, f))
+            bad(label, *o.fill, "not a number (a fraction in (0, 1])");
         s.frac = f32(f);
-        if (!(s.frac > 0.0f && s.frac <= 1.0f)) bad(label, *o.fill, "outside (0, 1]");
+        if (!(s.frac > 0.0f && s.frac <= 1.0f))
+            bad(label, *o.fill, "outside (0, 1]");
     }
-    if (o.scan) read_scan(o, *o.scan, s.sweep);
+    if (o.scan)
+        read_scan(o, *o.scan, s.sweep);
     if (o.momentum && o.kinetic_energy)
-        bad(o.label("kinetic-energy"), *o.kinetic_energy, "give --momentum or --kinetic-energy, not both");
+        bad(o.label("kinetic-energy"), *o.kinetic_energy,
+            "give --momentum or --kinetic-energy, not both");
     if (o.momentum)
         s.p0 = value_or_list(o, "momentum", *o.momentum, Kind::momentum, Vary::momentum, s.sweep);
     if (o.kinetic_energy) {
@@ -172,24 +207,30 @@ Setup resolve(const Options& o) {
         s.by_energy = true;
     }
     if (o.thickness)
-        s.length = value_or_list(o, "thickness", *o.thickness, Kind::length, Vary::thickness, s.sweep);
+        s.length =
+            value_or_list(o, "thickness", *o.thickness, Kind::length, Vary::thickness, s.sweep);
     const Vary v = s.sweep.vary;
     if (!o.momentum && !o.kinetic_energy && v != Vary::momentum && v != Vary::kinetic_energy)
         throw Bad("missing --momentum or --kinetic-energy (or a --scan of either)");
-    if (v == Vary::kinetic_energy) s.by_energy = true;
+    if (v == Vary::kinetic_energy)
+        s.by_energy = true;
     const bool energy_given = o.momentum || o.kinetic_energy;
     if (s.sweep.scan && (v == Vary::thickness ? bool(o.thickness) : energy_given))
         bad(o.label("scan"), *o.scan, "the scanned quantity is given by another option as well");
-    if (!o.thickness && v != Vary::thickness) throw Bad("missing --thickness (or a --scan of it)");
+    if (!o.thickness && v != Vary::thickness)
+        throw Bad("missing --thickness (or a --scan of it)");
     // Every point gives a positive, finite momentum and length: the ends of
     // a scan (the points between lie between them) and every listed value.
     const std::size_t n = s.size();
     for (std::size_t k = 0; k < n; k = (s.sweep.scan && k == 0) ? n - 1 : k + 1) {
         const Case c = s.at(k);
         if (!(c.p0 > 0.0f) || !std::isfinite(c.p0))
-            throw Bad("kinetic energy and mass give a momentum out of the range of single precision");
+            throw Bad(
+                "kinetic energy and mass give a momentum out of the range of single precision");
         if (!(c.length > 0.0f) || !std::isfinite(c.length))
-            throw Bad("thickness in g/cm2 and density give a length out of the range of single precision");
+            throw Bad(
+                "thickness in g/cm2 and density give a length out of the range of single "
+                "precision");
     }
     return s;
 }
@@ -205,9 +246,12 @@ Case Setup::at(std::size_t k) const {
     c.rho = rho;
     c.frac = frac;
     Quantity p = p0, e = energy, l = length;
-    if (sweep.vary == Vary::momentum) p = sweep.at(k);
-    if (sweep.vary == Vary::kinetic_energy) e = sweep.at(k);
-    if (sweep.vary == Vary::thickness) l = sweep.at(k);
+    if (sweep.vary == Vary::momentum)
+        p = sweep.at(k);
+    if (sweep.vary == Vary::kinetic_energy)
+        e = sweep.at(k);
+    if (sweep.vary == Vary::thickness)
+        l = sweep.at(k);
     if (by_energy) {
         // p = sqrt(T (T + 2m)), in double from the single-precision inputs.
         const double t = static_cast<double>(e.value), m = static_cast<double>(mass);
@@ -222,7 +266,8 @@ void check_header(std::string_view file, std::vector<std::string>& header) {
     for (std::size_t c = 0; c < header.size(); ++c) {
         std::string& h = header[c];
         for (char& ch : h)
-            if (ch == '_') ch = '-';
+            if (ch == '_')
+                ch = '-';
         Options probe;
         if (h == "scan" || !probe.find(h))
             throw Bad(std::string(file) + ": row 1, column " + std::to_string(c + 1) + ": \"" + h +
@@ -238,7 +283,8 @@ void check_header(std::string_view file, std::vector<std::string>& header) {
 bool record(std::string_view file, std::size_t row, std::string_view text, std::size_t& pos,
             std::vector<std::string>& cells) {
     cells.clear();
-    if (pos >= text.size()) return false;
+    if (pos >= text.size())
+        return false;
     cells.emplace_back();
     bool quoted = false;
     while (pos < text.size()) {

@@ -21,8 +21,8 @@ struct Options {
         density, thickness, fill, scan;
     // Every input option name, in the order of the manual.
     static constexpr std::string_view names[] = {
-        "particle", "mass",      "siga", "sige", "momentum", "kinetic-energy",
-        "material", "density",   "thickness", "fill", "scan"};
+        "particle", "mass",    "siga",      "sige", "momentum", "kinetic-energy",
+        "material", "density", "thickness", "fill", "scan"};
     std::optional<std::string>* find(std::string_view name);
     // Where a value comes from, for messages: "--thickness", or
     // "cases.csv: row 3, column thickness" when where is set.
@@ -82,10 +82,12 @@ void each_row(std::string_view file, std::string_view text, const Options& base,
     std::size_t pos = 0;
     std::vector<std::string> header, cells;
     if (!record(file, 1, text, pos, header))
-        throw Bad(std::string(file) + ": empty case file (a header naming the options comes first)");
+        throw Bad(std::string(file) +
+                  ": empty case file (a header naming the options comes first)");
     check_header(file, header);
     for (std::size_t r = 2; record(file, r, text, pos, cells); ++r) {
-        if (cells.size() == 1 && cells[0].empty()) continue;  // a blank line
+        if (cells.size() == 1 && cells[0].empty())
+            continue;  // a blank line
         if (cells.size() != header.size())
             throw Bad(std::string(file) + ": row " + std::to_string(r) + ": " +
                       std::to_string(cells.size()) + " cells, the header has " +
@@ -93,15 +95,18 @@ void each_row(std::string_view file, std::string_view text, const Options& base,
         Options o = base;
         o.where = std::string(file) + ": row " + std::to_string(r);
         for (std::size_t c = 0; c < cells.size(); ++c) {
-            if (cells[c].empty()) continue;
+            if (cells[c].empty())
+                continue;
             // A row's particle or mass replaces both of the command line's;
             // so does its momentum or kinetic energy.
-            if (header[c] == "particle" || header[c] == "mass") o.particle.reset(), o.mass.reset();
+            if (header[c] == "particle" || header[c] == "mass")
+                o.particle.reset(), o.mass.reset();
             if (header[c] == "momentum" || header[c] == "kinetic-energy")
                 o.momentum.reset(), o.kinetic_energy.reset();
         }
         for (std::size_t c = 0; c < cells.size(); ++c)
-            if (!cells[c].empty()) *o.find(header[c]) = cells[c];
+            if (!cells[c].empty())
+                *o.find(header[c]) = cells[c];
         row(resolve(o));
     }
 }

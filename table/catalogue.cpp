@@ -15,7 +15,9 @@ namespace zefrin::table {
 namespace {
 
 // Masses in MeV/c2 (2024 values), converted once to GeV/c2.
-constexpr double gev(double mev) { return mev / 1000.0; }
+constexpr double gev(double mev) {
+    return mev / 1000.0;
+}
 
 const Particle particle_table[] = {
     {"e-", static_cast<float>(gev(0.51099895)), 0, false, "electron; no nuclear section"},
@@ -27,36 +29,36 @@ const Particle particle_table[] = {
     {"K+", static_cast<float>(gev(493.677)), 15.5f, true, "kaon"},
     {"K-", static_cast<float>(gev(493.677)), 17.5f, true, "kaon"},
     {"p", static_cast<float>(gev(938.27208816)), 31, false, "proton"},
-    {"pbar", static_cast<float>(gev(938.27208816)), 34, true, "antiproton; much larger siga at low momentum"},
+    {"pbar", static_cast<float>(gev(938.27208816)), 34, true,
+     "antiproton; much larger siga at low momentum"},
     {"d", static_cast<float>(gev(1875.61294257)), 0, false, "deuteron; give --siga"},
     {"t", static_cast<float>(gev(2808.92113298)), 0, false, "triton; give --siga"},
 };
 
 constexpr std::array<std::string_view, 92> symbols = {
-    "H",  "He", "Li", "Be", "B",  "C",  "N",  "O",  "F",  "Ne", "Na", "Mg", "Al", "Si",
-    "P",  "S",  "Cl", "Ar", "K",  "Ca", "Sc", "Ti", "V",  "Cr", "Mn", "Fe", "Co", "Ni",
-    "Cu", "Zn", "Ga", "Ge", "As", "Se", "Br", "Kr", "Rb", "Sr", "Y",  "Zr", "Nb", "Mo",
-    "Tc", "Ru", "Rh", "Pd", "Ag", "Cd", "In", "Sn", "Sb", "Te", "I",  "Xe", "Cs", "Ba",
-    "La", "Ce", "Pr", "Nd", "Pm", "Sm", "Eu", "Gd", "Tb", "Dy", "Ho", "Er", "Tm", "Yb",
-    "Lu", "Hf", "Ta", "W",  "Re", "Os", "Ir", "Pt", "Au", "Hg", "Tl", "Pb", "Bi", "Po",
-    "At", "Rn", "Fr", "Ra", "Ac", "Th", "Pa", "U"};
+    "H",  "He", "Li", "Be", "B",  "C",  "N",  "O",  "F",  "Ne", "Na", "Mg", "Al", "Si", "P",  "S",
+    "Cl", "Ar", "K",  "Ca", "Sc", "Ti", "V",  "Cr", "Mn", "Fe", "Co", "Ni", "Cu", "Zn", "Ga", "Ge",
+    "As", "Se", "Br", "Kr", "Rb", "Sr", "Y",  "Zr", "Nb", "Mo", "Tc", "Ru", "Rh", "Pd", "Ag", "Cd",
+    "In", "Sn", "Sb", "Te", "I",  "Xe", "Cs", "Ba", "La", "Ce", "Pr", "Nd", "Pm", "Sm", "Eu", "Gd",
+    "Tb", "Dy", "Ho", "Er", "Tm", "Yb", "Lu", "Hf", "Ta", "W",  "Re", "Os", "Ir", "Pt", "Au", "Hg",
+    "Tl", "Pb", "Bi", "Po", "At", "Rn", "Fr", "Ra", "Ac", "Th", "Pa", "U"};
 
 constexpr std::array<std::string_view, 92> names = {
-    "hydrogen",   "helium",       "lithium",   "beryllium",  "boron",      "carbon",
-    "nitrogen",   "oxygen",       "fluorine",  "neon",       "sodium",     "magnesium",
-    "aluminium",  "silicon",      "phosphorus", "sulfur",    "chlorine",   "argon",
-    "potassium",  "calcium",      "scandium",  "titanium",   "vanadium",   "chromium",
-    "manganese",  "iron",         "cobalt",    "nickel",     "copper",     "zinc",
-    "gallium",    "germanium",    "arsenic",   "selenium",   "bromine",    "krypton",
-    "rubidium",   "strontium",    "yttrium",   "zirconium",  "niobium",    "molybdenum",
-    "technetium", "ruthenium",    "rhodium",   "palladium",  "silver",     "cadmium",
-    "indium",     "tin",          "antimony",  "tellurium",  "iodine",     "xenon",
-    "caesium",    "barium",       "lanthanum", "cerium",     "praseodymium", "neodymium",
-    "promethium", "samarium",     "europium",  "gadolinium", "terbium",    "dysprosium",
-    "holmium",    "erbium",       "thulium",   "ytterbium",  "lutetium",   "hafnium",
-    "tantalum",   "tungsten",     "rhenium",   "osmium",     "iridium",    "platinum",
-    "gold",       "mercury",      "thallium",  "lead",       "bismuth",    "polonium",
-    "astatine",   "radon",        "francium",  "radium",     "actinium",   "thorium",
+    "hydrogen",     "helium",    "lithium",    "beryllium",  "boron",        "carbon",
+    "nitrogen",     "oxygen",    "fluorine",   "neon",       "sodium",       "magnesium",
+    "aluminium",    "silicon",   "phosphorus", "sulfur",     "chlorine",     "argon",
+    "potassium",    "calcium",   "scandium",   "titanium",   "vanadium",     "chromium",
+    "manganese",    "iron",      "cobalt",     "nickel",     "copper",       "zinc",
+    "gallium",      "germanium", "arsenic",    "selenium",   "bromine",      "krypton",
+    "rubidium",     "strontium", "yttrium",    "zirconium",  "niobium",      "molybdenum",
+    "technetium",   "ruthenium", "rhodium",    "palladium",  "silver",       "cadmium",
+    "indium",       "tin",       "antimony",   "tellurium",  "iodine",       "xenon",
+    "caesium",      "barium",    "lanthanum",  "cerium",     "praseodymium", "neodymium",
+    "promethium",   "samarium",  "europium",   "gadolinium", "terbium",      "dysprosium",
+    "holmium",      "erbium",    "thulium",    "ytterbium",  "lutetium",     "hafnium",
+    "tantalum",     "tungsten",  "rhenium",    "osmium",     "iridium",      "platinum",
+    "gold",         "mercury",   "thallium",   "lead",       "bismuth",      "polonium",
+    "astatine",     "radon",     "francium",   "radium",     "actinium",     "thorium",
     "protactinium", "uranium"};
 
 // Densities (g/cm3) of the elements that have one; gases as liquids.
@@ -66,17 +68,17 @@ struct Density {
     std::string_view note;
 };
 constexpr Density densities[] = {
-    {1, 0.0708f, "liquid"}, {2, 0.125f, "liquid"}, {3, 0.534f, ""},     {4, 1.848f, ""},
+    {1, 0.0708f, "liquid"}, {2, 0.125f, "liquid"},  {3, 0.534f, ""},       {4, 1.848f, ""},
     {5, 2.37f, ""},         {6, 2.21f, "graphite"}, {7, 0.807f, "liquid"}, {8, 1.141f, "liquid"},
-    {10, 1.204f, "liquid"}, {11, 0.971f, ""},      {12, 1.74f, ""},     {13, 2.699f, ""},
-    {14, 2.329f, ""},       {18, 1.396f, "liquid"}, {19, 0.862f, ""},   {20, 1.55f, ""},
-    {22, 4.54f, ""},        {24, 7.18f, ""},       {25, 7.44f, ""},     {26, 7.874f, ""},
-    {27, 8.90f, ""},        {28, 8.902f, ""},      {29, 8.96f, ""},     {30, 7.133f, ""},
-    {32, 5.323f, ""},       {36, 2.418f, "liquid"}, {40, 6.506f, ""},   {41, 8.57f, ""},
-    {42, 10.22f, ""},       {47, 10.5f, ""},       {48, 8.65f, ""},     {49, 7.31f, ""},
-    {50, 7.31f, ""},        {54, 2.953f, "liquid"}, {64, 7.90f, ""},    {73, 16.654f, ""},
-    {74, 19.3f, ""},        {78, 21.45f, ""},      {79, 19.32f, ""},    {82, 11.35f, ""},
-    {83, 9.747f, ""},       {90, 11.72f, ""},      {92, 18.95f, ""},
+    {10, 1.204f, "liquid"}, {11, 0.971f, ""},       {12, 1.74f, ""},       {13, 2.699f, ""},
+    {14, 2.329f, ""},       {18, 1.396f, "liquid"}, {19, 0.862f, ""},      {20, 1.55f, ""},
+    {22, 4.54f, ""},        {24, 7.18f, ""},        {25, 7.44f, ""},       {26, 7.874f, ""},
+    {27, 8.90f, ""},        {28, 8.902f, ""},       {29, 8.96f, ""},       {30, 7.133f, ""},
+    {32, 5.323f, ""},       {36, 2.418f, "liquid"}, {40, 6.506f, ""},      {41, 8.57f, ""},
+    {42, 10.22f, ""},       {47, 10.5f, ""},        {48, 8.65f, ""},       {49, 7.31f, ""},
+    {50, 7.31f, ""},        {54, 2.953f, "liquid"}, {64, 7.90f, ""},       {73, 16.654f, ""},
+    {74, 19.3f, ""},        {78, 21.45f, ""},       {79, 19.32f, ""},      {82, 11.35f, ""},
+    {83, 9.747f, ""},       {90, 11.72f, ""},       {92, 18.95f, ""},
 };
 
 // Compounds by formula, and named forms of elements. Names separated by '|'.
@@ -138,12 +140,16 @@ constexpr Mixture mixtures[] = {
 };
 
 bool same_ignoring_case(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
+    if (a.size() != b.size())
+        return false;
     for (std::size_t i = 0; i < a.size(); ++i) {
         char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-        if (x != y) return false;
+        if (x >= 'A' && x <= 'Z')
+            x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z')
+            y = static_cast<char>(y - 'A' + 'a');
+        if (x != y)
+            return false;
     }
     return true;
 }
@@ -151,8 +157,10 @@ bool same_ignoring_case(std::string_view a, std::string_view b) {
 bool named(std::string_view names_list, std::string_view name) {
     while (!names_list.empty()) {
         const std::size_t bar = names_list.find('|');
-        if (same_ignoring_case(names_list.substr(0, bar), name)) return true;
-        if (bar == std::string_view::npos) break;
+        if (same_ignoring_case(names_list.substr(0, bar), name))
+            return true;
+        if (bar == std::string_view::npos)
+            break;
         names_list.remove_prefix(bar + 1);
     }
     return false;
@@ -160,13 +168,15 @@ bool named(std::string_view names_list, std::string_view name) {
 
 int z_of_symbol(std::string_view s) {
     for (int z = 1; z <= 92; ++z)
-        if (symbols[static_cast<std::size_t>(z - 1)] == s) return z;
+        if (symbols[static_cast<std::size_t>(z - 1)] == s)
+            return z;
     return 0;
 }
 
 float density_of(int z) {
     for (const Density& d : densities)
-        if (d.z == z) return d.rho;
+        if (d.z == z)
+            return d.rho;
     return 0.0f;
 }
 
@@ -192,7 +202,8 @@ struct Counts {
 
 // A count after an element or group: digits, else 1.
 double count(std::string_view f, std::size_t& i) {
-    if (i >= f.size() || f[i] < '0' || f[i] > '9') return 1;
+    if (i >= f.size() || f[i] < '0' || f[i] > '9')
+        return 1;
     double v = 0;
     while (i < f.size() && f[i] >= '0' && f[i] <= '9' && v < 1e9) v = v * 10 + (f[i++] - '0');
     return v;
@@ -210,7 +221,8 @@ bool formula_counts(std::string_view f, std::size_t& i, Counts& out, int depth, 
             }
             ++i;
             Counts inner;
-            if (!formula_counts(f, i, inner, depth + 1, why)) return false;
+            if (!formula_counts(f, i, inner, depth + 1, why))
+                return false;
             if (i >= f.size() || f[i] != ')') {
                 why = "unbalanced parentheses";
                 return false;
@@ -231,7 +243,8 @@ bool formula_counts(std::string_view f, std::size_t& i, Counts& out, int depth, 
             break;
         } else if (c >= 'A' && c <= 'Z') {
             std::size_t j = i + 1;
-            if (j < f.size() && f[j] >= 'a' && f[j] <= 'z') ++j;
+            if (j < f.size() && f[j] >= 'a' && f[j] <= 'z')
+                ++j;
             const std::string_view sym = f.substr(i, j - i);
             const int z = z_of_symbol(sym);
             if (z == 0) {
@@ -259,7 +272,8 @@ bool formula_counts(std::string_view f, std::size_t& i, Counts& out, int depth, 
 }
 
 bool looks_like_formula(std::string_view t) {
-    if (t.empty()) return false;
+    if (t.empty())
+        return false;
     for (const char c : t)
         if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
               c == '(' || c == ')'))
@@ -288,20 +302,25 @@ std::vector<physics::Element> formula(std::string_view option, std::string_view 
     Counts c;
     std::size_t i = 0;
     std::string why;
-    if (!formula_counts(f, i, c, 0, why)) bad(option, text, "not a formula: " + why);
-    if (i != f.size()) bad(option, text, "not a formula: unbalanced parentheses");
+    if (!formula_counts(f, i, c, 0, why))
+        bad(option, text, "not a formula: " + why);
+    if (i != f.size())
+        bad(option, text, "not a formula: unbalanced parentheses");
     return by_formula(c);
 }
 
 int element_z(std::string_view s) {
     double z = 0;
     if (number(s, z)) {
-        if (z != std::floor(z)) return -1;
+        if (z != std::floor(z))
+            return -1;
         return z >= 1 && z <= 92 ? static_cast<int>(z) : -1;
     }
-    if (const int by_symbol = z_of_symbol(s)) return by_symbol;
+    if (const int by_symbol = z_of_symbol(s))
+        return by_symbol;
     for (int k = 1; k <= 92; ++k)
-        if (same_ignoring_case(names[static_cast<std::size_t>(k - 1)], s)) return k;
+        if (same_ignoring_case(names[static_cast<std::size_t>(k - 1)], s))
+            return k;
     return 0;
 }
 
@@ -314,13 +333,15 @@ std::vector<physics::Element> weights(std::string_view option, std::string_view 
         const std::string_view item = w.substr(0, comma);
         const std::size_t colon = item.find(':');
         if (colon == std::string_view::npos)
-            bad(option, text, "mixture item \"" + std::string(item) +
-                                  "\" is not ELEMENT:FRACTION (e.g. H:0.1119,O:0.8881)");
+            bad(option, text,
+                "mixture item \"" + std::string(item) +
+                    "\" is not ELEMENT:FRACTION (e.g. H:0.1119,O:0.8881)");
         const std::string_view el = item.substr(0, colon);
         const int z = element_z(el);
         if (z < 0)
             bad(option, text, "element \"" + std::string(el) + "\" outside Z 1 to 92");
-        if (z == 0) bad(option, text, "unknown element \"" + std::string(el) + "\"");
+        if (z == 0)
+            bad(option, text, "unknown element \"" + std::string(el) + "\"");
         double frac = 0;
         const std::string_view fr = item.substr(colon + 1);
         if (!number(fr, frac))
@@ -330,7 +351,8 @@ std::vector<physics::Element> weights(std::string_view option, std::string_view 
         const float p = f32(frac);
         out.push_back(physics::element(static_cast<float>(z), p));
         sum += static_cast<double>(p);
-        if (comma == std::string_view::npos) break;
+        if (comma == std::string_view::npos)
+            break;
         w.remove_prefix(comma + 1);
     }
     if (std::fabs(sum - 1.0) > 1e-3) {
@@ -343,18 +365,26 @@ std::vector<physics::Element> weights(std::string_view option, std::string_view 
 
 }  // namespace
 
-std::span<const Particle> particles() { return particle_table; }
+std::span<const Particle> particles() {
+    return particle_table;
+}
 
 const Particle* particle(std::string_view name) {
     for (const Particle& p : particle_table)
-        if (p.name == name) return &p;
+        if (p.name == name)
+            return &p;
     for (const Particle& p : particle_table)
-        if (same_ignoring_case(p.name, name)) return &p;
+        if (same_ignoring_case(p.name, name))
+            return &p;
     return nullptr;
 }
 
-std::string_view symbol(int z) { return symbols[static_cast<std::size_t>(z - 1)]; }
-std::string_view element_name(int z) { return names[static_cast<std::size_t>(z - 1)]; }
+std::string_view symbol(int z) {
+    return symbols[static_cast<std::size_t>(z - 1)];
+}
+std::string_view element_name(int z) {
+    return names[static_cast<std::size_t>(z - 1)];
+}
 
 Material material(std::string_view option, std::string_view text) {
     Material m;
@@ -376,7 +406,8 @@ Material material(std::string_view option, std::string_view text) {
         m.elements = weights(option, text, text);
         return m;
     }
-    if (text.empty()) bad(option, text, std::string("empty material ") + std::string(material_forms));
+    if (text.empty())
+        bad(option, text, std::string("empty material ") + std::string(material_forms));
     // An element by English name (any case) or symbol (as written).
     for (int z = 1; z <= 92; ++z)
         if (same_ignoring_case(names[static_cast<std::size_t>(z - 1)], text) ||
@@ -392,14 +423,17 @@ Material material(std::string_view option, std::string_view text) {
 }
 
 void list_particles(std::string& out) {
-    out += "name     mass_mev_c2    siga_mb  note\n";
+    out += "name     mass_mev_c2    siga_mb       note\n";
     for (const Particle& p : particle_table) {
         char line[160];
         char siga[24] = "none";
-        if (p.siga > 0) std::snprintf(siga, sizeof siga, "%g%s", static_cast<double>(p.siga), p.approx ? " approx." : "");
-        std::snprintf(line, sizeof line, "%-8.*s %-14.9g %-8s %.*s\n", static_cast<int>(p.name.size()),
-                      p.name.data(), static_cast<double>(p.mass) * 1000.0, siga,
-                      static_cast<int>(p.note.size()), p.note.data());
+        if (p.siga > 0)
+            std::snprintf(siga, sizeof siga, "%g%s", static_cast<double>(p.siga),
+                          p.approx ? " approx." : "");
+        std::snprintf(line, sizeof line, "%-8.*s %-14.9g %-13s %.*s\n",
+                      static_cast<int>(p.name.size()), p.name.data(),
+                      static_cast<double>(p.mass) * 1000.0, siga, static_cast<int>(p.note.size()),
+                      p.note.data());
         out += line;
     }
 }
@@ -410,7 +444,8 @@ void list_materials(std::string& out) {
     for (int z = 1; z <= 92; ++z) {
         const float rho = density_of(z);
         char r[32] = "(give --density)";
-        if (rho > 0) std::snprintf(r, sizeof r, "%g", static_cast<double>(rho));
+        if (rho > 0)
+            std::snprintf(r, sizeof r, "%g", static_cast<double>(rho));
         std::snprintf(line, sizeof line, "%-22.*s %-14s %.*s (Z %d)\n",
                       static_cast<int>(names[static_cast<std::size_t>(z - 1)].size()),
                       names[static_cast<std::size_t>(z - 1)].data(), r,
@@ -418,15 +453,21 @@ void list_materials(std::string& out) {
                       symbols[static_cast<std::size_t>(z - 1)].data(), z);
         out += line;
     }
+    // Other names of an entry follow the first, separated by commas.
+    const auto shown = [](std::string_view n) {
+        std::string s(n);
+        for (std::size_t at; (at = s.find('|')) != std::string::npos;) s.replace(at, 1, ", ");
+        return s;
+    };
     for (const Compound& c : compounds) {
-        std::snprintf(line, sizeof line, "%-22.*s %-14g %.*s\n", static_cast<int>(c.names.size()),
-                      c.names.data(), static_cast<double>(c.rho), static_cast<int>(c.formula.size()),
+        std::snprintf(line, sizeof line, "%-22s %-14g %.*s\n", shown(c.names).c_str(),
+                      static_cast<double>(c.rho), static_cast<int>(c.formula.size()),
                       c.formula.data());
         out += line;
     }
     for (const Mixture& x : mixtures) {
-        std::snprintf(line, sizeof line, "%-22.*s %-14g %.*s%s\n", static_cast<int>(x.names.size()),
-                      x.names.data(), static_cast<double>(x.rho), static_cast<int>(x.weights.size()),
+        std::snprintf(line, sizeof line, "%-22s %-14g %.*s%s\n", shown(x.names).c_str(),
+                      static_cast<double>(x.rho), static_cast<int>(x.weights.size()),
                       x.weights.data(), x.approx ? " (approx.)" : "");
         out += line;
     }

@@ -14,9 +14,9 @@ namespace zefrin::table {
 
 struct Particle {
     std::string_view name;
-    float mass;    // GeV/c2
-    float siga;    // mb: default absorption cross section; 0: none (no nuclear section)
-    bool approx;   // the default siga is a rough value
+    float mass;   // GeV/c2
+    float siga;   // mb: default absorption cross section; 0: none (no nuclear section)
+    bool approx;  // the default siga is a rough value
     std::string_view note;
 };
 

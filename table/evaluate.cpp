@@ -14,12 +14,14 @@ void evaluate(const Case& c, Values& v) {
     v.loss = physics::loss(v.m.a3, v.m.a4, v.m.delta, c.mass, v.k.e0, c.length, c.rho);
     v.nuclear = c.siga > 0.0f;
     v.atoms.resize(c.elements.size());
-    if (!v.nuclear) return;
+    if (!v.nuclear)
+        return;
     physics::Sums sums = physics::start();
     for (std::size_t i = 0; i < c.elements.size(); ++i) {
         const physics::Element& el = c.elements[i];
         v.atoms[i].n = physics::nucleus(el.A, el.prop, c.siga, c.sige, c.rho, c.p0);
-        if (v.atoms[i].n.absorbs) sums = physics::add(sums, v.atoms[i].n);
+        if (v.atoms[i].n.absorbs)
+            sums = physics::add(sums, v.atoms[i].n);
     }
     v.x = physics::close(sums);
     for (Atom& a : v.atoms) a.pdi = physics::int_prob(a.n.dilam, v.x);

@@ -38,13 +38,13 @@ struct Atom {
 
 struct Values {
     physics::Kinematics k;
-    physics::Mixture m;    // m.rad is the inverse radiation length, cm2/g
-    float t;               // thickness in radiation lengths
-    float chic;            // rad
+    physics::Mixture m;  // m.rad is the inverse radiation length, cm2/g
+    float t;             // thickness in radiation lengths
+    float chic;          // rad
     physics::Moliere mol;
     physics::Loss loss;
-    float radlos;          // GeV
-    bool nuclear;          // siga > 0
+    float radlos;  // GeV
+    bool nuclear;  // siga > 0
     physics::Interaction x;
     std::vector<Atom> atoms;  // one per element, when nuclear
 };

@@ -9,17 +9,19 @@
 
 namespace zefrin::table {
 
+std::string printable(std::string_view s) {
+    std::string p(s);
+    for (char& c : p)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+            c = '?';
+    return p;
+}
+
 void bad(std::string_view option, std::string_view value, std::string_view why) {
     std::string s;
     s.append(option);
     s.append(" \"");
-    for (const char c : value) {
-        // The message stays one line whatever the value holds.
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
-            s.push_back('?');
-        else
-            s.push_back(c);
-    }
+    s.append(value);
     s.append("\": ");
     s.append(why);
     throw Bad(s);
@@ -28,9 +30,11 @@ void bad(std::string_view option, std::string_view value, std::string_view why) 
 bool number(std::string_view text, double& value) {
     const char* b = text.data();
     const char* e = b + text.size();
-    if (b != e && *b == '+') ++b;
+    if (b != e && *b == '+')
+        ++b;
     // from_chars takes no leading '+', nor "inf" or "nan" as a number here.
-    if (b == e || !((*b >= '0' && *b <= '9') || *b == '.' || *b == '-')) return false;
+    if (b == e || !((*b >= '0' && *b <= '9') || *b == '.' || *b == '-'))
+        return false;
     const auto r = std::from_chars(b, e, value, std::chars_format::general);
     return r.ec == std::errc{} && r.ptr == e && std::isfinite(value);
 }
@@ -44,34 +48,42 @@ struct Unit {
 };
 
 // The first unit of each list is the dialogue's.
-constexpr Unit energy_units[] = {{"GeV", 0, false}, {"eV", 1e9, true}, {"keV", 1e6, true},
-                                 {"MeV", 1e3, true}, {"TeV", 1e3, false}};
-constexpr Unit momentum_units[] = {{"GeV/c", 0, false}, {"eV/c", 1e9, true},
-                                   {"keV/c", 1e6, true}, {"MeV/c", 1e3, true},
+constexpr Unit energy_units[] = {{"GeV", 0, false},
+                                 {"eV", 1e9, true},
+                                 {"keV", 1e6, true},
+                                 {"MeV", 1e3, true},
+                                 {"TeV", 1e3, false}};
+constexpr Unit momentum_units[] = {{"GeV/c", 0, false},
+                                   {"eV/c", 1e9, true},
+                                   {"keV/c", 1e6, true},
+                                   {"MeV/c", 1e3, true},
                                    {"TeV/c", 1e3, false}};
-constexpr Unit mass_units[] = {{"GeV/c2", 0, false},      {"GeV/c\u00b2", 0, false},
-                               {"eV/c2", 1e9, true},      {"eV/c\u00b2", 1e9, true},
-                               {"keV/c2", 1e6, true},     {"keV/c\u00b2", 1e6, true},
-                               {"MeV/c2", 1e3, true},     {"MeV/c\u00b2", 1e3, true},
-                               {"u", 0.93149410242, false}};
+constexpr Unit mass_units[] = {
+    {"GeV/c2", 0, false},      {"GeV/c\u00b2", 0, false},  {"eV/c2", 1e9, true},
+    {"eV/c\u00b2", 1e9, true}, {"keV/c2", 1e6, true},      {"keV/c\u00b2", 1e6, true},
+    {"MeV/c2", 1e3, true},     {"MeV/c\u00b2", 1e3, true}, {"u", 0.93149410242, false}};
 // Lengths: m is the dialogue's unit; the others convert straight to cm.
-constexpr Unit length_units[] = {{"m", 0, false},   {"cm", 1, false},   {"mm", 10, true},
-                                 {"um", 1e4, true}, {"\u00b5m", 1e4, true}, {"g/cm2", 1, false},
-                                 {"g/cm\u00b2", 1, false}};
-constexpr Unit density_units[] = {{"g/cm3", 0, false},
-                                  {"g/cm\u00b3", 0, false},
-                                  {"kg/m3", 1e3, true},
-                                  {"kg/m\u00b3", 1e3, true}};
+constexpr Unit length_units[] = {
+    {"m", 0, false},        {"cm", 1, false},    {"mm", 10, true},        {"um", 1e4, true},
+    {"\u00b5m", 1e4, true}, {"g/cm2", 1, false}, {"g/cm\u00b2", 1, false}};
+constexpr Unit density_units[] = {
+    {"g/cm3", 0, false}, {"g/cm\u00b3", 0, false}, {"kg/m3", 1e3, true}, {"kg/m\u00b3", 1e3, true}};
 constexpr Unit cross_units[] = {{"mb", 0, false}, {"b", 1e3, false}};
 
 std::span<const Unit> units_for(Kind kind) {
     switch (kind) {
-        case Kind::energy: return energy_units;
-        case Kind::momentum: return momentum_units;
-        case Kind::mass: return mass_units;
-        case Kind::length: return length_units;
-        case Kind::density: return density_units;
-        case Kind::cross_section: return cross_units;
+        case Kind::energy:
+            return energy_units;
+        case Kind::momentum:
+            return momentum_units;
+        case Kind::mass:
+            return mass_units;
+        case Kind::length:
+            return length_units;
+        case Kind::density:
+            return density_units;
+        case Kind::cross_section:
+            return cross_units;
     }
     return energy_units;
 }
@@ -80,12 +92,18 @@ std::span<const Unit> units_for(Kind kind) {
 
 std::string_view units_of(Kind kind) {
     switch (kind) {
-        case Kind::energy: return "eV, keV, MeV, GeV or TeV";
-        case Kind::momentum: return "eV/c, keV/c, MeV/c, GeV/c or TeV/c";
-        case Kind::mass: return "eV/c2, keV/c2, MeV/c2, GeV/c2 or u";
-        case Kind::length: return "um, mm, cm, m or g/cm2";
-        case Kind::density: return "g/cm3 or kg/m3";
-        case Kind::cross_section: return "mb or b";
+        case Kind::energy:
+            return "eV, keV, MeV, GeV or TeV";
+        case Kind::momentum:
+            return "eV/c, keV/c, MeV/c, GeV/c or TeV/c";
+        case Kind::mass:
+            return "eV/c2, keV/c2, MeV/c2, GeV/c2 or u";
+        case Kind::length:
+            return "um, mm, cm, m or g/cm2";
+        case Kind::density:
+            return "g/cm3 or kg/m3";
+        case Kind::cross_section:
+            return "mb or b";
     }
     return "";
 }
@@ -98,31 +116,37 @@ Quantity quantity(std::string_view option, std::string_view text, Kind kind) {
     std::size_t n = 0;
     while (n < t.size()) {
         const char c = t[n];
-        const bool exp_sign = (c == '-' || c == '+') && n > 0 && (t[n - 1] == 'e' || t[n - 1] == 'E');
-        const bool exp = (c == 'e' || c == 'E') && n + 1 < t.size() &&
-                         ((t[n + 1] >= '0' && t[n + 1] <= '9') || t[n + 1] == '-' || t[n + 1] == '+');
-        if ((c >= '0' && c <= '9') || c == '.' || ((c == '-' || c == '+') && n == 0) || exp_sign || exp)
+        const bool exp_sign =
+            (c == '-' || c == '+') && n > 0 && (t[n - 1] == 'e' || t[n - 1] == 'E');
+        const bool exp =
+            (c == 'e' || c == 'E') && n + 1 < t.size() &&
+            ((t[n + 1] >= '0' && t[n + 1] <= '9') || t[n + 1] == '-' || t[n + 1] == '+');
+        if ((c >= '0' && c <= '9') || c == '.' || ((c == '-' || c == '+') && n == 0) || exp_sign ||
+            exp)
             ++n;
         else
             break;
     }
     double x = 0;
     if (!number(t.substr(0, n), x))
-        bad(option, text, std::string("not a number (write it as 12, 1.2 or 1.2e-3, with a unit: ") +
-                              std::string(units_of(kind)) + ")");
+        bad(option, text,
+            std::string("not a number (write it as 12, 1.2 or 1.2e-3, with a unit: ") +
+                std::string(units_of(kind)) + ")");
     std::string_view u = t.substr(n);
     while (!u.empty() && u.front() == ' ') u.remove_prefix(1);
     const auto list = units_for(kind);
     const Unit* unit = u.empty() ? &list[0] : nullptr;
     for (const Unit& c : list)
-        if (c.name == u) unit = &c;
+        if (c.name == u)
+            unit = &c;
     if (!unit)
-        bad(option, text, "unknown unit \"" + std::string(u) + "\" (use " +
-                              std::string(units_of(kind)) + ")");
+        bad(option, text,
+            "unknown unit \"" + std::string(u) + "\" (use " + std::string(units_of(kind)) + ")");
     Quantity q;
     if (unit->factor == 0) {
         q.value = f32(x);
-        if (kind == Kind::length) q.value = q.value * 100.0f;
+        if (kind == Kind::length)
+            q.value = q.value * 100.0f;
     } else {
         q.value = f32(unit->divide ? x / unit->factor : x * unit->factor);
         q.areal = unit->name.starts_with("g/");

@@ -8,9 +8,13 @@
 
 namespace zefrin::table {
 
+// The text with every control character as '?': a message stays one line
+// whatever the input held.
+std::string printable(std::string_view s);
+
 // A usage error: one line for standard error, without the program's name.
 struct Bad : std::runtime_error {
-    using std::runtime_error::runtime_error;
+    explicit Bad(std::string_view what) : std::runtime_error(printable(what)) {}
 };
 
 // Throws Bad naming the option, echoing the value and saying what is accepted:

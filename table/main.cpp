@@ -26,34 +26,29 @@ using namespace zefrin::table;
 constexpr const char* help_text =
     R"(Usage: zefrin-table [OPTIONS]
 Energy loss, multiple scattering and nuclear interaction of a charged particle
-in a layer of matter: the calculator's physics, one case or many per run.
+in a layer of matter: the calculator's physics for one case or many.
 
-  --particle NAME        e-, e+, mu-, mu+, pi+, pi-, K+, K-, p, pbar, d, t
-  --mass VALUE           instead of --particle (GeV/c2, MeV/c2, u, ...)
-  --siga VALUE, --sige VALUE   absorption, elastic cross section (mb, b)
-  --momentum VALUE[,...] or --kinetic-energy VALUE[,...]   (GeV/c, MeV, ...)
-  --material M           name, element, formula (PbWO4) or mixture (H:0.1119,O:0.8881)
-  --density VALUE        g/cm3 or kg/m3 (needed for formulas and mixtures)
-  --thickness VALUE[,...]  m (bare number), cm, mm, um or g/cm2
-  --fill F               fraction of the thickness filled, in (0, 1] (1)
-  --scan Q=FIRST:LAST:N[log]  Q momentum, kinetic-energy or thickness
-  --cases FILE           one case per CSV row, header naming the options; - is stdin
-  --format text|csv|json (text)     --report   the dialogue's 80-column report
-  --plot FILE.svg|.png   plot a scan; --y COLUMN,... (theta_1e_mrad,mean_loss_mev)
-  --list particles|materials        --help     --version
-  --layer MATERIAL@THICKNESS[@DENSITY]  a stack, repeated in the order of passage
-  --stack FILE           a stack, one layer a line (material thickness [density])
-  --step F (0.01)  --no-slowing     --range   CSDA range in --material
-
+  --particle NAME      e-, e+, mu-, mu+, pi+, pi-, K+, K-, p, pbar, d, t
+  --mass VALUE         instead of --particle (GeV/c2, MeV/c2, u, ...)
+  --siga, --sige VALUE absorption, elastic cross section (mb, b)
+  --momentum V[,V...] or --kinetic-energy V[,V...]   (GeV/c, MeV, ...)
+  --material M         name, element, formula (PbWO4) or mixture (H:0.11,O:0.89)
+  --density VALUE      g/cm3 or kg/m3 (needed for formulas and mixtures)
+  --thickness V[,V...] m (a bare number), cm, mm, um or g/cm2
+  --fill F             fraction of the thickness filled, in (0, 1] (1)
+  --scan Q=FIRST:LAST:N[log]   Q momentum, kinetic-energy or thickness
+  --cases FILE         one case per CSV row, header naming the options; - stdin
+  --format text|csv|json (text)    --report  the dialogue's 80-column report
+  --plot FILE.svg|png  plot a scan; --y COLUMN,... (theta_1e_mrad,mean_loss_mev)
+  --list particles|materials       --help    --version
+  --layer M@THICK[@RHO]...|--stack FILE  a stack; --step F --no-slowing --range
 Examples:
   zefrin-table --particle p --momentum 1.206 --material copper --thickness 1cm
   zefrin-table --particle mu- --scan momentum=0.1:1000:50log --material water \
                --thickness 10cm --format csv
-  zefrin-table --particle e- --momentum 5 --material PbWO4 --density 8.3 \
-               --thickness 1mm --report
-  zefrin-table --particle p --kinetic-energy 200MeV --layer kapton@50um \
-               --layer air@1m --layer Si@300um
-Exit status: 0 success, 1 failure of output or plot, 2 bad input. See zefrin-table(1).
+  zefrin-table --particle e- --momentum 5 --material pbwo4 --thickness 1mm \
+               --report
+Exit status: 0 success, 1 output or plot failed, 2 bad input. zefrin-table(1).
 )";
 
 struct Run {
@@ -70,15 +65,18 @@ std::string read_all(const std::string& file) {
         return s.str();
     }
     std::ifstream f(file, std::ios::binary);
-    if (!f) throw Bad(file + ": cannot be read (a CSV case file, or - for standard input)");
+    if (!f)
+        throw Bad(file + ": cannot be read (a CSV case file, or - for standard input)");
     std::ostringstream s;
     s << f.rdbuf();
     return s.str();
 }
 
 std::string x_key(Vary v) {
-    if (v == Vary::momentum) return "momentum_gev_c";
-    if (v == Vary::kinetic_energy) return "kinetic_energy_mev";
+    if (v == Vary::momentum)
+        return "momentum_gev_c";
+    if (v == Vary::kinetic_energy)
+        return "kinetic_energy_mev";
     return "thickness_cm";
 }
 
@@ -126,7 +124,8 @@ int run(Run& r) {
     if (!r.cases.empty()) {
         text = read_all(r.cases);
         each_row(r.cases, text, r.o, check);
-        if (count == 0) throw Bad(r.cases + ": no case after the header");
+        if (count == 0)
+            throw Bad(r.cases + ": no case after the header");
     } else {
         one.push_back(resolve(r.o));
         check(one.back());
@@ -148,16 +147,20 @@ int run(Run& r) {
             if (!is_numeric_column(ys.back()))
                 throw Bad("--y \"" + r.y + "\": \"" + ys.back() +
                           "\" is not a numeric column (see zefrin-table(1), e.g. mean_loss_mev)");
-            if (comma == std::string::npos) break;
+            if (comma == std::string::npos)
+                break;
             start = comma + 1;
         }
         if (!have_gnuplot()) {
-            std::fprintf(stderr, "zefrin-table: --plot: gnuplot not found on the PATH (install gnuplot-nox)\n");
+            std::fprintf(
+                stderr,
+                "zefrin-table: --plot: gnuplot not found on the PATH (install gnuplot-nox)\n");
             return 1;
         }
         char tmpl[] = "/tmp/zefrin-table-plot-XXXXXX";
         const int fd = ::mkstemp(tmpl);
-        if (fd < 0) throw std::runtime_error("cannot make a file for the plot's data");
+        if (fd < 0)
+            throw std::runtime_error("cannot make a file for the plot's data");
         data = tmpl;
         plotdata = ::fdopen(fd, "w");
     }
@@ -165,7 +168,8 @@ int run(Run& r) {
     Out out;
     const bool tty = ::isatty(1) != 0;
     Writer w(out, f, n, count == 1);
-    if (!r.report) w.header();
+    if (!r.report)
+        w.header();
     Values v;
     std::string rep;
     const auto emit = [&](const Setup& s) {
@@ -179,7 +183,8 @@ int run(Run& r) {
             }
             evaluate(c, v);
             w.row(c, v);
-            if (tty && f == Format::text) out.flush();
+            if (tty && f == Format::text)
+                out.flush();
             if (plotdata) {
                 const float x = column_value(x_key(s.sweep.vary), c, v);
                 std::fprintf(plotdata, "%.9g", static_cast<double>(x));
@@ -240,9 +245,7 @@ int main(int argc, char** argv) {
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
-        std::string what = e.what();
-        for (char& c : what)
-            if (c == '\n') c = ' ';
+        const std::string what = printable(e.what());
         std::fprintf(stderr, "zefrin-table: %s (see --help)\n", what.c_str());
         return 2;
     }

@@ -19,7 +19,8 @@ void Out::flush() {
     std::size_t n = buf_.size();
     while (n > 0) {
         const ssize_t r = ::write(1, p, n);
-        if (r < 0 && errno == EINTR) continue;
+        if (r < 0 && errno == EINTR)
+            continue;
         if (r <= 0) {
             buf_.clear();
             throw std::runtime_error(std::string("standard output: ") + std::strerror(errno));
@@ -102,7 +103,8 @@ void csv_text(std::string& out, std::string_view s) {
     }
     out.push_back('"');
     for (const char c : s) {
-        if (c == '"') out.push_back('"');
+        if (c == '"')
+            out.push_back('"');
         out.push_back(c);
     }
     out.push_back('"');
@@ -127,7 +129,8 @@ void json_text(std::string& out, std::string_view s) {
 }
 
 void warn(std::string& w, std::string_view s) {
-    if (!w.empty()) w.append("; ");
+    if (!w.empty())
+        w.append("; ");
     w.append(s);
 }
 
@@ -143,7 +146,9 @@ void warnings(const Case& c, const Values& v, std::string& w) {
         warn(w, s);
     }
     const physics::Loss& l = v.loss;
-    if (l.divide) warn(w, "Landau < energy loss distribution < Gauss: divide into " + std::to_string(l.lx) + " smaller elements");
+    if (l.divide)
+        warn(w, "Landau < energy loss distribution < Gauss: divide into " + std::to_string(l.lx) +
+                    " smaller elements");
     if (l.stops) {
         if (c.frac < 1.0f) {
             s = "energy loss would be ";
@@ -165,7 +170,8 @@ void warnings(const Case& c, const Values& v, std::string& w) {
     }
     if (!v.nuclear) {
         s = "no nuclear section: no absorption cross section";
-        if (!c.particle.empty()) s += " for " + std::string(c.particle);
+        if (!c.particle.empty())
+            s += " for " + std::string(c.particle);
         s += " (give --siga)";
         warn(w, s);
     } else {
@@ -264,7 +270,9 @@ void put_cell(std::string& out, const Writer::Cell& k, Format f) {
 }
 
 // Text columns: at least 12 characters, and the key's width.
-std::size_t width(std::string_view key) { return key.size() < 12 ? 12 : key.size(); }
+std::size_t width(std::string_view key) {
+    return key.size() < 12 ? 12 : key.size();
+}
 
 void pad_to(std::string& out, std::size_t start, std::size_t w) {
     while (out.size() - start < w) out.push_back(' ');
@@ -274,16 +282,20 @@ void pad_to(std::string& out, std::size_t start, std::size_t w) {
 
 void Writer::header() {
     line_.clear();
-    if (f_ == Format::json || (f_ == Format::text && single_)) return;
+    if (f_ == Format::json || (f_ == Format::text && single_))
+        return;
     const bool csv = f_ == Format::csv;
     const auto key = [&](std::string_view k, std::string_view suffix) {
         const std::size_t start = line_.size();
-        if (csv && start > 0) line_.push_back(',');
-        if (!csv && start > 0) line_.push_back(' ');
+        if (csv && start > 0)
+            line_.push_back(',');
+        if (!csv && start > 0)
+            line_.push_back(' ');
         const std::size_t at = line_.size();
         line_.append(k);
         line_.append(suffix);
-        if (!csv) pad_to(line_, at, width(std::string(k) + std::string(suffix)));
+        if (!csv)
+            pad_to(line_, at, width(std::string(k) + std::string(suffix)));
     };
     for (std::size_t j = 0; j < case_column_count; ++j) key(case_columns[j].key, "");
     for (std::size_t e = 1; e <= n_; ++e)
@@ -303,14 +315,17 @@ void Writer::row(const Case& c, const Values& v) {
     line_.clear();
     if (f_ == Format::csv) {
         for (std::size_t j = 0; j < case_column_count; ++j) {
-            if (j > 0) line_.push_back(',');
+            if (j > 0)
+                line_.push_back(',');
             put_cell(line_, k[j], f_);
         }
         for (std::size_t e = 0; e < n_; ++e) {
-            if (e < c.elements.size()) element_cells(c, v, e, ek, warnings_);
+            if (e < c.elements.size())
+                element_cells(c, v, e, ek, warnings_);
             for (std::size_t j = 0; j < element_column_count; ++j) {
                 line_.push_back(',');
-                if (e < c.elements.size()) put_cell(line_, ek[j], f_);
+                if (e < c.elements.size())
+                    put_cell(line_, ek[j], f_);
             }
         }
         line_.push_back(',');
@@ -318,7 +333,8 @@ void Writer::row(const Case& c, const Values& v) {
     } else if (f_ == Format::json) {
         line_.push_back('{');
         for (std::size_t j = 0; j < case_column_count; ++j) {
-            if (j > 0) line_.push_back(',');
+            if (j > 0)
+                line_.push_back(',');
             json_text(line_, case_columns[j].key);
             line_.push_back(':');
             put_cell(line_, k[j], f_);
@@ -328,7 +344,8 @@ void Writer::row(const Case& c, const Values& v) {
             element_cells(c, v, e, ek, warnings_);
             line_.append(e > 0 ? ",{" : "{");
             for (std::size_t j = 0; j < element_column_count; ++j) {
-                if (j > 0) line_.push_back(',');
+                if (j > 0)
+                    line_.push_back(',');
                 json_text(line_, element_columns[j].key);
                 line_.push_back(':');
                 put_cell(line_, ek[j], f_);
@@ -340,10 +357,12 @@ void Writer::row(const Case& c, const Values& v) {
         bool first = true;
         while (!w.empty()) {
             const std::size_t sep = w.find("; ");
-            if (!first) line_.push_back(',');
+            if (!first)
+                line_.push_back(',');
             json_text(line_, w.substr(0, sep));
             first = false;
-            if (sep == std::string_view::npos) break;
+            if (sep == std::string_view::npos)
+                break;
             w.remove_prefix(sep + 2);
         }
         line_.append("]}");
@@ -368,7 +387,8 @@ void Writer::row(const Case& c, const Values& v) {
         for (std::size_t e = 0; e < c.elements.size(); ++e) {
             element_cells(c, v, e, ek, warnings_);
             for (std::size_t j = 0; j < element_column_count; ++j)
-                item("element " + std::to_string(e + 1) + ": " + std::string(element_columns[j].label),
+                item("element " + std::to_string(e + 1) + ": " +
+                         std::string(element_columns[j].label),
                      ek[j], element_columns[j].unit);
         }
         std::string_view w = warnings_;
@@ -377,14 +397,16 @@ void Writer::row(const Case& c, const Values& v) {
             line_.append("warning: ");
             line_.append(w.substr(0, sep));
             line_.push_back('\n');
-            if (sep == std::string_view::npos) break;
+            if (sep == std::string_view::npos)
+                break;
             w.remove_prefix(sep + 2);
         }
         out_.put(line_);
         return;
     } else {
         const auto cell = [&](std::string_view key, const Cell& x) {
-            if (!line_.empty()) line_.push_back(' ');
+            if (!line_.empty())
+                line_.push_back(' ');
             const std::size_t at = line_.size();
             if (x.kind == Cell::none)
                 line_.push_back('-');
@@ -394,9 +416,11 @@ void Writer::row(const Case& c, const Values& v) {
         };
         for (std::size_t j = 0; j < case_column_count; ++j) cell(case_columns[j].key, k[j]);
         for (std::size_t e = 0; e < n_; ++e) {
-            if (e < c.elements.size()) element_cells(c, v, e, ek, warnings_);
+            if (e < c.elements.size())
+                element_cells(c, v, e, ek, warnings_);
             for (std::size_t j = 0; j < element_column_count; ++j) {
-                const std::string key = std::string(element_columns[j].key) + "_" + std::to_string(e + 1);
+                const std::string key =
+                    std::string(element_columns[j].key) + "_" + std::to_string(e + 1);
                 cell(key, e < c.elements.size() ? ek[j] : Cell{});
             }
         }
@@ -417,10 +441,12 @@ namespace {
 // Splits "key_3" into the element key and 3; false when it is not one.
 bool element_key(std::string_view key, std::size_t& col, std::size_t& e) {
     const std::size_t us = key.rfind('_');
-    if (us == std::string_view::npos) return false;
+    if (us == std::string_view::npos)
+        return false;
     std::size_t n = 0;
     const auto r = std::from_chars(key.data() + us + 1, key.data() + key.size(), n);
-    if (r.ec != std::errc{} || r.ptr != key.data() + key.size() || n < 1) return false;
+    if (r.ec != std::errc{} || r.ptr != key.data() + key.size() || n < 1)
+        return false;
     for (std::size_t j = 0; j < element_column_count; ++j)
         if (element_columns[j].key == key.substr(0, us)) {
             col = j;
@@ -434,7 +460,8 @@ bool element_key(std::string_view key, std::size_t& col, std::size_t& e) {
 
 bool is_numeric_column(std::string_view key) {
     std::size_t col = 0, e = 0;
-    if (element_key(key, col, e)) return true;
+    if (element_key(key, col, e))
+        return true;
     for (std::size_t j = 0; j < case_column_count; ++j)
         if (case_columns[j].key == key)
             return key != "particle" && key != "material" && key != "loss_regime";
@@ -446,13 +473,15 @@ float column_value(std::string_view key, const Case& c, const Values& v) {
     Writer::Cell k[max_case_cells];
     std::size_t col = 0, e = 0;
     if (element_key(key, col, e)) {
-        if (e >= c.elements.size()) return std::nanf("");
+        if (e >= c.elements.size())
+            return std::nanf("");
         element_cells(c, v, e, k, w);
     } else {
         case_cells(c, v, k, w);
         for (col = 0; col < case_column_count && case_columns[col].key != key; ++col) {
         }
-        if (col == case_column_count) return std::nanf("");
+        if (col == case_column_count)
+            return std::nanf("");
     }
     return k[col].kind == Writer::Cell::num ? k[col].f : std::nanf("");
 }
@@ -470,11 +499,14 @@ std::string column_title(std::string_view key) {
         t = "element " + std::to_string(e + 1) + ": ";
     } else {
         for (std::size_t j = 0; j < case_column_count; ++j)
-            if (case_columns[j].key == key) c = &case_columns[j];
+            if (case_columns[j].key == key)
+                c = &case_columns[j];
     }
-    if (!c) return std::string(key);
+    if (!c)
+        return std::string(key);
     t += c->label;
-    if (!c->unit.empty()) t += " (" + std::string(c->unit) + ")";
+    if (!c->unit.empty())
+        t += " (" + std::string(c->unit) + ")";
     return t;
 }
 

@@ -15,15 +15,16 @@ enum class Format { text, csv, json };
 
 // Standard output through one buffer, written out in large pieces.
 class Out {
-public:
+   public:
     void put(std::string_view s) {
         buf_.append(s);
-        if (buf_.size() >= 1 << 16) flush();
+        if (buf_.size() >= 1 << 16)
+            flush();
     }
     void flush();  // throws std::runtime_error when standard output fails
     ~Out();
 
-private:
+   private:
     std::string buf_;
 };
 
@@ -43,13 +44,13 @@ extern const std::size_t element_column_count;
 // of the run (CSV and text columns); single: the run has one case (text
 // then lists quantities one per line).
 class Writer {
-public:
+   public:
     Writer(Out& out, Format f, std::size_t elements, bool single);
     void header();
     void row(const Case& c, const Values& v);
     struct Cell;  // one value of a row: a number, a text or empty
 
-private:
+   private:
     void cells(const Case& c, const Values& v);
     Out& out_;
     Format f_;

@@ -136,11 +136,12 @@ TEST(Catalogue, EntriesHoldTheReferenceValues) {
         const Material m = material("--material", c.name);
         EXPECT_EQ(m.rho, c.rho);
         ASSERT_EQ(m.elements.size(), c.atoms.size());
-        const double unit = static_cast<double>(m.elements[0].prop / m.elements[0].A) / c.atoms[0].second;
+        const double unit =
+            static_cast<double>(m.elements[0].prop / m.elements[0].A) / c.atoms[0].second;
         for (std::size_t i = 0; i < c.atoms.size(); ++i) {
             EXPECT_EQ(m.elements[i].Z, static_cast<float>(c.atoms[i].first));
-            EXPECT_NEAR(static_cast<double>(m.elements[i].prop / m.elements[i].A) / unit, c.atoms[i].second,
-                        2e-6 * c.atoms[i].second);
+            EXPECT_NEAR(static_cast<double>(m.elements[i].prop / m.elements[i].A) / unit,
+                        c.atoms[i].second, 2e-6 * c.atoms[i].second);
         }
     }
     const struct {
@@ -148,9 +149,18 @@ TEST(Catalogue, EntriesHoldTheReferenceValues) {
         float rho;
         std::vector<std::pair<int, float>> weights;
     } mixtures[] = {
-        {"concrete", 2.30f, {{1, 0.01f}, {6, 0.001f}, {8, 0.529107f}, {11, 0.016f}, {12, 0.002f},
-                             {13, 0.033872f}, {14, 0.337021f}, {19, 0.013f}, {20, 0.044f},
-                             {26, 0.014f}}},
+        {"concrete",
+         2.30f,
+         {{1, 0.01f},
+          {6, 0.001f},
+          {8, 0.529107f},
+          {11, 0.016f},
+          {12, 0.002f},
+          {13, 0.033872f},
+          {14, 0.337021f},
+          {19, 0.013f},
+          {20, 0.044f},
+          {26, 0.014f}}},
         {"stainless-steel", 8.00f, {{26, 0.695f}, {24, 0.190f}, {28, 0.095f}, {25, 0.020f}}},
     };
     for (const auto& x : mixtures) {
@@ -167,7 +177,7 @@ TEST(Catalogue, EntriesHoldTheReferenceValues) {
         const char* name;
         int z;
         float rho;
-    } elements[] = {{"hydrogen", 1, 0.0708f}, {"Be", 4, 1.848f}, {"aluminium", 13, 2.699f},
+    } elements[] = {{"hydrogen", 1, 0.0708f}, {"Be", 4, 1.848f},     {"aluminium", 13, 2.699f},
                     {"Si", 14, 2.329f},       {"argon", 18, 1.396f}, {"Fe", 26, 7.874f},
                     {"tungsten", 74, 19.3f},  {"Pb", 82, 11.35f},    {"U", 92, 18.95f}};
     for (const auto& e : elements) {
@@ -176,6 +186,49 @@ TEST(Catalogue, EntriesHoldTheReferenceValues) {
         EXPECT_EQ(m.rho, e.rho);
         EXPECT_EQ(m.elements[0].Z, static_cast<float>(e.z));
     }
+}
+
+// Scans and lists: the ends of a scan are the values as given, the points
+// between equally spaced (in the logarithm with log); a kinetic energy T
+// gives p = sqrt(T (T + 2m)), by hand 0.4445834 GeV/c for a 100 MeV proton.
+TEST(Cases, ScansListsAndKineticEnergy) {
+    const struct {
+        const char* scan;
+        const char* list;
+        std::vector<float> p0;
+    } rows[] = {
+        // clang-format off
+        {"momentum=0.1:1000:5log",   nullptr,         {0.1f, 1.0f, 10.0f, 100.0f, 1000.0f}},
+        {"momentum=1:3:5",           nullptr,         {1.0f, 1.5f, 2.0f, 2.5f, 3.0f}},
+        {"momentum=100MeV/c:1:2",    nullptr,         {0.1f, 1.0f}},
+        {nullptr,                    "0.5,1,2 GeV/c", {0.5f, 1.0f, 2.0f}},
+        // clang-format on
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.scan ? r.scan : r.list);
+        Options o;
+        o.particle = "p";
+        o.material = "Cu";
+        o.thickness = "1cm";
+        if (r.scan)
+            o.scan = r.scan;
+        if (r.list)
+            o.momentum = r.list;
+        const table::Setup s = resolve(o);
+        ASSERT_EQ(s.size(), r.p0.size());
+        for (std::size_t k = 0; k < r.p0.size(); ++k)
+            EXPECT_NEAR(s.at(k).p0, r.p0[k], 2e-7f * r.p0[k]);
+        EXPECT_EQ(s.at(0).p0, r.p0.front());
+        EXPECT_EQ(s.at(s.size() - 1).p0, r.p0.back());
+    }
+    Options o;
+    o.particle = "p";
+    o.material = "water";
+    o.kinetic_energy = "100 MeV";
+    o.thickness = "2g/cm2";
+    const Case c = resolve(o).at(0);
+    EXPECT_NEAR(c.p0, 0.4445834f, 1e-7f);
+    EXPECT_EQ(c.length, 2.0f);
 }
 
 // The formulas take any number of elements: copper cut into 1, 2 and 7 equal
@@ -209,15 +262,17 @@ TEST(Evaluate, AnElementCutIntoPartsIsTheSameMaterial) {
 // Bad input: status 2, one line on standard error naming the option (or
 // file, row and column) and the value, nothing on standard output.
 TEST(Executable, BadInputGivesOneLineAndStatusTwo) {
-    const std::vector<std::string> ok = {"--particle", "p",       "--momentum", "1",
+    const std::vector<std::string> ok = {"--particle", "p",      "--momentum",  "1",
                                          "--material", "copper", "--thickness", "1cm"};
     const auto with = [&](std::vector<std::string> extra, std::vector<std::string> drop = {}) {
         std::vector<std::string> a;
         for (std::size_t i = 0; i < ok.size(); i += 2) {
             bool dropped = false;
             for (const auto& d : drop) dropped = dropped || ok[i] == d;
-            for (std::size_t k = 0; k < extra.size(); k += 2) dropped = dropped || ok[i] == extra[k];
-            if (!dropped) a.insert(a.end(), {ok[i], ok[i + 1]});
+            for (std::size_t k = 0; k < extra.size(); k += 2)
+                dropped = dropped || ok[i] == extra[k];
+            if (!dropped)
+                a.insert(a.end(), {ok[i], ok[i + 1]});
         }
         a.insert(a.end(), extra.begin(), extra.end());
         return a;
@@ -285,7 +340,8 @@ TEST(Executable, BadInputGivesOneLineAndStatusTwo) {
         std::vector<std::string> args = r.args;
         // --report is a flag: its placeholder value goes.
         for (std::size_t i = 0; i + 1 < args.size(); ++i)
-            if (args[i] == "--report" && args[i + 1].empty()) args.erase(args.begin() + static_cast<long>(i) + 1);
+            if (args[i] == "--report" && args[i + 1].empty())
+                args.erase(args.begin() + static_cast<long>(i) + 1);
         std::string shown;
         for (const auto& a : args) shown += a + " ";
         SCOPED_TRACE(shown);
@@ -303,9 +359,10 @@ TEST(Executable, BadInputGivesOneLineAndStatusTwo) {
 // same bits (the material's name column aside), for a scan too.
 TEST(Executable, WaterAndItsFormulaGiveTheSameBits) {
     const auto run = [](const char* material, std::vector<std::string> density) {
-        std::vector<std::string> a = {"--particle", "p", "--scan", "momentum=0.01:1000:40log",
-                                      "--thickness", "10cm", "--material", material,
-                                      "--format", "csv"};
+        std::vector<std::string> a = {
+            "--particle",  "p",    "--scan",     "momentum=0.01:1000:40log",
+            "--thickness", "10cm", "--material", material,
+            "--format",    "csv"};
         a.insert(a.end(), density.begin(), density.end());
         test::Result r = table_run(a);
         EXPECT_EQ(r.status, 0) << r.err;
@@ -328,14 +385,104 @@ TEST(Executable, WaterAndItsFormulaGiveTheSameBits) {
 // mixture, command-line options as defaults for empty cells; the CSV has
 // element columns up to the largest mixture of the file.
 TEST(Executable, CaseFileFromStandardInput) {
-    const test::Result r = table_run(
-        {"--cases", "-", "--format", "csv", "--particle", "p", "--thickness", "1cm"},
-        "momentum,material,density\n1,copper,\n2,\"H:0.1119,O:0.8881\",1\n3,Pb,\n");
+    const test::Result r =
+        table_run({"--cases", "-", "--format", "csv", "--particle", "p", "--thickness", "1cm"},
+                  "momentum,material,density\n1,copper,\n2,\"H:0.1119,O:0.8881\",1\n3,Pb,\n");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(test::count(r.out, "\n"), 4u);
     EXPECT_NE(r.out.find(",ab_cs_mb_2,warnings\n"), std::string::npos);
     EXPECT_EQ(r.out.find("_3,"), std::string::npos);
     EXPECT_NE(r.out.find("\np,0.93827206,2,"), std::string::npos);
+}
+
+// --report is the dialogue's own report: the built-in first report of a
+// session (proton of 1.206 GeV/c, 1 cm of copper), worked out by hand in
+// tests/sessions/data/two-reports.out.
+TEST(Executable, ReportIsTheDialoguesReport) {
+    const test::Result r =
+        table_run({"--mass", "0.9382796", "--siga", "31", "--momentum", "1.206", "--material",
+                   "29:1", "--density", "8.96", "--thickness", "0.01", "--report"});
+    const std::string dots = " " + std::string(79, '.') + "\n";
+    const std::string stars = " " + std::string(79, '*') + "\n";
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(
+        r.out,
+        dots +
+            " 100.00 % of length =  1.0000 cm covered by material with density =  8.960 g/cm3\n"
+            " Entr. energy =  589.7 MeV, Composition of material:  Z1 = 29.0,  prop1 = 1.0000\n" +
+            dots +
+            " ......................... Moliere angulardistribution .........................\n"
+            " 1/e sc.ang =  16.937 mr, 1/e disp = 0.0880 mm, t (rad.leng) =  0.692, B = 14.93\n" +
+            dots +
+            " ........................... Energy lossdistribution ...........................\n" +
+            stars +
+            " Landau  <  Energy loss distribution  <  Gauss: divide into  5 smaller elements.\n" +
+            stars +
+            " *Landau*  prob. energy loss = 16.437, width =  4.328, average loss = 15.972 MeV\n" +
+            dots +
+            " ....................... Nuclear interactiondistribution .......................\n"
+            " Atom1: int.prob = 1.000, RMS.ang =  49.9 mr, el.cs = 736.4 mb, ab.cs = 755.9 mb\n"
+            " Total interaction length =  7.881 cm, .......... absorbtion probability = 0.507\n" +
+            dots);
+}
+
+// Where the report gives no result the field is empty (CSV) or null (JSON)
+// and a warning says why; status 0.
+TEST(Executable, MissingResultsAreEmptyWithAWarning) {
+    const struct {
+        std::vector<std::string> args;
+        std::vector<std::string> shows;
+    } rows[] = {
+        // A muon has no absorption cross section: no nuclear section.
+        {{"--particle", "mu-", "--momentum", "10", "--material", "Fe", "--thickness", "1cm",
+          "--format", "json"},
+         {"\"interaction_length_cm\":null,\"absorption_share\":null", "\"int_prob\":null",
+          "\"warnings\":[\"no nuclear section: no absorption cross "
+          "section for mu- (give --siga)\"]}\n"}},
+        // 0.1 GeV/c protons stop in 1 m of lead: no loss values.
+        {{"--particle", "p", "--momentum", "0.1", "--material", "lead", "--thickness", "1",
+          "--format", "csv"},
+         {",gauss,", ",,,", "energy loss >= kinetic energy: divide into"}},
+        // 1 um of hydrogen gas: far fewer than 5 scatters.
+        {{"--particle", "p", "--momentum", "10", "--material", "hydrogen-gas", "--thickness", "1um",
+          "--format", "json"},
+         {"\"moliere_b\":null,\"theta_1e_mrad\":null,\"displacement_1e_mm\":null",
+          "Moliere theory is not applicable: only "}},
+        // siga 5 mb: the absorption fit has no cross section for hydrogen.
+        {{"--particle", "p", "--siga", "5", "--momentum", "10", "--material", "polyethylene",
+          "--thickness", "1cm", "--format", "json"},
+         {"element 2 (H): siga 5 mb gives no absorption cross section"}},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.args[1] + " " + r.args[3] + " " + r.args[5]);
+        const test::Result res = table_run(r.args);
+        EXPECT_EQ(res.status, 0) << res.err;
+        EXPECT_EQ(res.err, "");
+        for (const auto& s : r.shows)
+            EXPECT_NE(res.out.find(s), std::string::npos) << s << "\n" << res.out;
+    }
+}
+
+// Plots go through gnuplot: without it a clear error and status 1, and
+// nothing on standard output.
+TEST(Executable, PlotNeedsGnuplot) {
+    test::Scratch dir;
+    test::Options o;
+    o.argv = {TABLE_EXE, "--particle",  "p",   "--scan", "momentum=1:10:5log", "--material",
+              "Cu",      "--thickness", "1cm", "--plot", dir.file("p.svg")};
+    o.env = {{"PATH", dir.path().c_str()}};
+    const test::Result none = test::run(dir, o);
+    EXPECT_EQ(none.status, 1);
+    EXPECT_EQ(none.out, "");
+    EXPECT_EQ(none.err,
+              "zefrin-table: --plot: gnuplot not found on the PATH (install gnuplot-nox)\n");
+    o.env = {};
+    const test::Result drawn = test::run(dir, o);
+    if (drawn.status == 1 && drawn.err.find("not found") != std::string::npos)
+        GTEST_SKIP() << "gnuplot is not installed";
+    EXPECT_EQ(drawn.status, 0) << drawn.err;
+    EXPECT_EQ(test::count(drawn.out, "\n"), 6u);
+    EXPECT_NE(dir.read("p.svg").find("<svg"), std::string::npos);
 }
 
 }  // namespace
