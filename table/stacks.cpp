@@ -62,19 +62,19 @@ std::string read_file(const std::string& file) {
 
 }  // namespace
 
-StackLayer layer_spec(const std::string& label, std::string_view spec) {
-    const std::size_t a = spec.find('@');
-    const std::size_t b = a == std::string_view::npos ? a : spec.find('@', a + 1);
+StackLayer layer_option(const std::string& label, std::string_view text) {
+    const std::size_t a = text.find('@');
+    const std::size_t b = a == std::string_view::npos ? a : text.find('@', a + 1);
     if (a == std::string_view::npos ||
-        (b != std::string_view::npos && spec.find('@', b + 1) != std::string_view::npos))
-        bad(label, spec,
+        (b != std::string_view::npos && text.find('@', b + 1) != std::string_view::npos))
+        bad(label, text,
             "a layer is MATERIAL@THICKNESS or MATERIAL@THICKNESS@DENSITY (kapton@50um)");
-    const std::string_view name = spec.substr(0, a);
+    const std::string_view name = text.substr(0, a);
     const std::string_view thick =
-        spec.substr(a + 1, b == std::string_view::npos ? std::string_view::npos : b - a - 1);
+        text.substr(a + 1, b == std::string_view::npos ? std::string_view::npos : b - a - 1);
     const std::string_view dens =
-        b == std::string_view::npos ? std::string_view() : spec.substr(b + 1);
-    return layer_of(label, spec, name, thick, dens, b != std::string_view::npos);
+        b == std::string_view::npos ? std::string_view() : text.substr(b + 1);
+    return layer_of(label, text, name, thick, dens, b != std::string_view::npos);
 }
 
 std::vector<StackLayer> stack_file(std::string_view file, std::string_view text) {
@@ -390,7 +390,7 @@ StackPlan plan_stacks(const StackOptions& s, const Options& o, std::string_view 
         plan.options.step = f32(x);
     }
 
-    for (const std::string& spec : s.layers) plan.layers.push_back(layer_spec("--layer", spec));
+    for (const std::string& text : s.layers) plan.layers.push_back(layer_option("--layer", text));
     if (!s.file.empty())
         plan.layers = stack_file(s.file, file_text);
 

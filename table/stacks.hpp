@@ -34,7 +34,7 @@ struct StackLayer {
 
 // Reads "MATERIAL@THICKNESS[@DENSITY]" (label names the option for messages).
 // Throws Bad.
-StackLayer layer_spec(const std::string& label, std::string_view spec);
+StackLayer layer_option(const std::string& label, std::string_view text);
 
 // Reads a stack file: one layer a line, material, thickness and optional
 // density separated by blanks; # starts a comment; blank lines are skipped.
