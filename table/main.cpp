@@ -16,6 +16,7 @@
 #include "table/evaluate.hpp"
 #include "table/plot.hpp"
 #include "table/report.hpp"
+#include "table/stacks.hpp"
 #include "table/write.hpp"
 
 namespace {
@@ -40,6 +41,7 @@ in a layer of matter: the calculator's physics for one case or many.
   --format text|csv|json (text)    --report  the dialogue's 80-column report
   --plot FILE.svg|png  plot a scan; --y COLUMN,... (theta_1e_mrad,mean_loss_mev)
   --list particles|materials       --help    --version
+  --layer M@THICK[@RHO]...|--stack FILE  a stack; --step F --no-slowing --range
 Examples:
   zefrin-table --particle p --momentum 1.206 --material copper --thickness 1cm
   zefrin-table --particle mu- --scan momentum=0.1:1000:50log --material water \
@@ -53,6 +55,7 @@ struct Run {
     Options o;
     std::string cases, format = "text", plot, y, list;
     bool report = false;
+    StackOptions stacks;  // stacks of layers and ranges: table/stacks.hpp
 };
 
 std::string read_all(const std::string& file) {
@@ -85,6 +88,13 @@ int run(Run& r) {
         f = Format::json;
     else if (r.format != "text")
         throw Bad("--format \"" + r.format + "\": unknown format (use text, csv or json)");
+
+    if (r.stacks.given()) {
+        if (!r.cases.empty() || r.report || !r.list.empty() || !r.y.empty())
+            throw Bad("--cases, --report, --list and --y do not go with --layer, --stack or --range");
+        Out out;
+        return run_stacks(r.stacks, StackRun{r.o, f, r.plot}, out);
+    }
 
     if (!r.list.empty()) {
         std::string s;
@@ -227,6 +237,11 @@ int main(int argc, char** argv) {
     app.add_option("--plot", r.plot);
     app.add_option("--y", r.y);
     app.add_option("--list", r.list);
+    app.add_option("--layer", r.stacks.layers)->allow_extra_args(false);
+    app.add_option("--stack", r.stacks.file);
+    app.add_option("--step", r.stacks.step);
+    app.add_flag("--no-slowing", r.stacks.no_slowing);
+    app.add_flag("--range", r.stacks.range);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
