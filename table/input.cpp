@@ -1,7 +1,14 @@
 // Free-format numbers with units for the table program's options.
 #include "table/input.hpp"
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <charconv>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <sstream>
 #include <cmath>
 #include <span>
 
@@ -154,6 +161,27 @@ Quantity quantity(std::string_view option, std::string_view text, Kind kind) {
     if (!std::isfinite(q.value))
         bad(option, text, "too large for single precision (the largest is about 3.4e38)");
     return q;
+}
+
+std::string read_input(std::string_view option, const std::string& file, std::string_view what) {
+    std::ostringstream text;
+    if (file == "-") {
+        text << std::cin.rdbuf();
+    } else {
+        struct stat info;
+        if (::stat(file.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+            bad(option, file, "is a directory (" + std::string(what) + ")");
+        std::ifstream in(file, std::ios::binary);
+        if (!in)
+            bad(option, file,
+                std::string("cannot be read: ") + std::strerror(errno) + " (" +
+                    std::string(what) + ")");
+        text << in.rdbuf();
+    }
+    std::string s = text.str();
+    if (s.starts_with("\xef\xbb\xbf"))
+        s.erase(0, 3);
+    return s;
 }
 
 float length_of(float areal, float rho) {

@@ -47,6 +47,11 @@ Quantity quantity(std::string_view option, std::string_view text, Kind kind);
 // The units accepted for a kind, for messages and the manual.
 std::string_view units_of(Kind kind);
 
+// The whole of a file named by option, or of standard input for "-", without
+// a leading UTF-8 byte-order mark. Throws Bad naming the option and file
+// when it cannot be read (what: the kind of file expected, for the message).
+std::string read_input(std::string_view option, const std::string& file, std::string_view what);
+
 // Length in cm of an areal density (g/cm2) at density rho (g/cm3).
 float length_of(float areal, float rho);
 

@@ -5,9 +5,7 @@
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iostream>
-#include <sstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,8 +23,7 @@ using namespace zefrin::table;
 
 constexpr const char* help_text =
     R"(Usage: zefrin-table [OPTIONS]
-Energy loss, multiple scattering and nuclear interaction of a charged particle
-in a layer of matter: the calculator's physics for one case or many.
+Energy loss, scattering and nuclear interaction of a charged particle in matter.
 
   --particle NAME      e-, e+, mu-, mu+, pi+, pi-, K+, K-, p, pbar, d, t
   --mass VALUE         instead of --particle (GeV/c2, MeV/c2, u, ...)
@@ -54,22 +51,78 @@ Exit status: 0 success, 1 output or plot failed, 2 bad input. zefrin-table(1).
 struct Run {
     Options o;
     std::string cases, format = "text", plot, y, list;
-    bool report = false;
+    bool report = false, format_given = false;
     StackOptions stacks;  // stacks of layers and ranges: table/stacks.hpp
 };
 
-std::string read_all(const std::string& file) {
-    if (file == "-") {
-        std::ostringstream s;
-        s << std::cin.rdbuf();
-        return s.str();
+// The options on the command line, checked before CLI11 reads them so that
+// every mistake gets one line naming the option and what it accepts.
+struct Known {
+    std::string_view name, accepts;  // accepts is empty for a flag
+    bool repeats = false;
+};
+constexpr Known known[] = {
+    {"particle", "e-, e+, mu-, mu+, pi+, pi-, K+, K-, p, pbar, d or t"},
+    {"mass", "a mass: 0.938, 938MeV/c2 or 1.007u"},
+    {"siga", "a cross section: 31, 31mb or 0.031b"},
+    {"sige", "a cross section, or -1 to derive it from A"},
+    {"momentum", "a momentum or a list: 1.2, 250MeV/c or 0.5,1,2"},
+    {"kinetic-energy", "an energy or a list: 0.1, 100MeV or 1,2,5MeV"},
+    {"material", "a name, element, formula (PbWO4) or mixture (H:0.11,O:0.89)"},
+    {"density", "a density: 1.2, 1.2g/cm3 or 1200kg/m3"},
+    {"thickness", "a length or a list: 0.01, 1cm, 1,2,5cm or 8.96g/cm2"},
+    {"fill", "a fraction in (0, 1]"},
+    {"scan", "QUANTITY=FIRST:LAST:N[log], e.g. momentum=0.1:1000:50log"},
+    {"cases", "a CSV file of cases, or - for standard input"},
+    {"format", "text, csv or json"},
+    {"plot", "FILE.svg or FILE.png"},
+    {"y", "one or two numeric columns, e.g. theta_1e_mrad,mean_loss_mev"},
+    {"list", "particles or materials"},
+    {"layer", "MATERIAL@THICKNESS[@DENSITY], e.g. kapton@50um", true},
+    {"stack", "a file of layers, or - for standard input"},
+    {"step", "a fraction from 0.0001 to 0.02"},
+    {"help", ""},
+    {"version", ""},
+    {"report", ""},
+    {"no-slowing", ""},
+    {"range", ""},
+};
+
+void check_arguments(int argc, char** argv) {
+    std::vector<std::string_view> seen;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "-h")
+            continue;
+        if (!arg.starts_with("--"))
+            throw Bad("unexpected argument \"" + std::string(arg) +
+                      "\" (options are --NAME VALUE; see zefrin-table --help)");
+        const std::size_t eq = arg.find('=');
+        const std::string_view name = arg.substr(2, eq == std::string_view::npos ? eq : eq - 2);
+        const Known* k = nullptr;
+        for (const Known& c : known)
+            if (c.name == name)
+                k = &c;
+        if (!k)
+            throw Bad("unknown option --" + std::string(name) + " (see zefrin-table --help)");
+        const std::string option = "--" + std::string(name);
+        std::string_view value;
+        if (k->accepts.empty()) {
+            if (eq != std::string_view::npos)
+                bad(option, arg.substr(eq + 1), "takes no value");
+        } else if (eq != std::string_view::npos) {
+            value = arg.substr(eq + 1);
+        } else if (i + 1 < argc && !std::string_view(argv[i + 1]).starts_with("--")) {
+            value = argv[++i];
+        } else {
+            throw Bad(option + ": a value is missing (" + std::string(k->accepts) + ")");
+        }
+        for (const std::string_view n : seen)
+            if (n == name && !k->repeats && !k->accepts.empty())
+                bad(option, value,
+                    "given a second time (give it once; a list is V,V,..., e.g. 1,2,5)");
+        seen.push_back(name);
     }
-    std::ifstream f(file, std::ios::binary);
-    if (!f)
-        throw Bad(file + ": cannot be read (a CSV case file, or - for standard input)");
-    std::ostringstream s;
-    s << f.rdbuf();
-    return s.str();
 }
 
 std::string x_key(Vary v) {
@@ -80,6 +133,12 @@ std::string x_key(Vary v) {
     return "thickness_cm";
 }
 
+// Refuses an option that the run would ignore.
+void unused(bool given, std::string_view option, std::string_view why) {
+    if (given)
+        throw Bad(std::string(option) + ": " + std::string(why));
+}
+
 int run(Run& r) {
     Format f = Format::text;
     if (r.format == "csv")
@@ -87,42 +146,52 @@ int run(Run& r) {
     else if (r.format == "json")
         f = Format::json;
     else if (r.format != "text")
-        throw Bad("--format \"" + r.format + "\": unknown format (use text, csv or json)");
+        bad("--format", r.format, "unknown format (use text, csv or json)");
+    unused(!r.y.empty() && r.plot.empty(), "--y", "chooses the columns of a --plot; give --plot");
 
     if (r.stacks.given()) {
         if (!r.cases.empty() || r.report || !r.list.empty() || !r.y.empty())
             throw Bad("--cases, --report, --list and --y do not go with --layer, --stack or --range");
         Out out;
-        return run_stacks(r.stacks, StackRun{r.o, f, r.plot}, out);
+        const int status = run_stacks(r.stacks, StackRun{r.o, f, r.plot}, out);
+        out.flush();
+        return status;
     }
 
     if (!r.list.empty()) {
+        unused(r.format_given, "--format", "--list prints a plain list");
         std::string s;
         if (r.list == "particles")
             list_particles(s);
         else if (r.list == "materials")
             list_materials(s);
         else
-            throw Bad("--list \"" + r.list + "\": unknown list (use particles or materials)");
+            bad("--list", r.list, "unknown list (use particles or materials)");
         Out out;
         out.put(s);
+        out.flush();
         return 0;
     }
+    unused(r.report && r.format_given, "--format", "--report prints the dialogue's own report");
+    unused(r.report && !r.plot.empty(), "--plot", "--report prints the dialogue's own report");
 
     // Every case is read and checked before the first line goes out.
     std::string text;
     std::vector<Setup> one;
-    std::size_t n = 0, count = 0;
+    std::size_t n = 0, count = 0, widest = 0;
     const auto check = [&](const Setup& s) {
         if (r.report && s.material.elements.size() > 3)
             throw Bad("--report: material \"" + s.material.name + "\" has " +
                       std::to_string(s.material.elements.size()) +
                       " elements; the dialogue's report holds at most three (use --format)");
         n = std::max(n, s.material.elements.size());
+        widest = std::max(widest, s.material.name.size());
+        if (s.particle)
+            widest = std::max(widest, s.particle->name.size());
         count += s.size();
     };
     if (!r.cases.empty()) {
-        text = read_all(r.cases);
+        text = read_input("--cases", r.cases, "a CSV file of cases, or - for standard input");
         each_row(r.cases, text, r.o, check);
         if (count == 0)
             throw Bad(r.cases + ": no case after the header");
@@ -132,42 +201,34 @@ int run(Run& r) {
     }
 
     std::vector<std::string> ys;
-    std::string data;
-    FILE* plotdata = nullptr;
+    std::optional<PlotData> data;
     if (!r.plot.empty()) {
         if (!r.cases.empty() || one[0].sweep.vary == Vary::none)
-            throw Bad("--plot \"" + r.plot + "\": plots need a --scan or a list of values");
-        if (!(r.plot.ends_with(".svg") || r.plot.ends_with(".png")))
-            throw Bad("--plot \"" + r.plot + "\": unknown image type (use FILE.svg or FILE.png)");
-        std::string y = r.y.empty() ? "theta_1e_mrad,mean_loss_mev" : r.y;
-        std::size_t start = 0;
-        while (true) {
+            bad("--plot", r.plot, "plots need a --scan or a list of values");
+        const std::string y = r.y.empty() ? "theta_1e_mrad,mean_loss_mev" : r.y;
+        for (std::size_t start = 0;;) {
             const std::size_t comma = y.find(',', start);
             ys.push_back(y.substr(start, comma == std::string::npos ? comma : comma - start));
-            if (!is_numeric_column(ys.back()))
-                throw Bad("--y \"" + r.y + "\": \"" + ys.back() +
-                          "\" is not a numeric column (see zefrin-table(1), e.g. mean_loss_mev)");
+            if (!is_numeric_column(ys.back(), n))
+                bad("--y", y,
+                    "\"" + ys.back() + "\" is not a numeric column of this run (see " +
+                        "zefrin-table(1), e.g. mean_loss_mev; element columns up to _" +
+                        std::to_string(n) + ")");
             if (comma == std::string::npos)
                 break;
             start = comma + 1;
         }
-        if (!have_gnuplot()) {
-            std::fprintf(
-                stderr,
-                "zefrin-table: --plot: gnuplot not found on the PATH (install gnuplot-nox)\n");
-            return 1;
-        }
-        char tmpl[] = "/tmp/zefrin-table-plot-XXXXXX";
-        const int fd = ::mkstemp(tmpl);
-        if (fd < 0)
-            throw std::runtime_error("cannot make a file for the plot's data");
-        data = tmpl;
-        plotdata = ::fdopen(fd, "w");
+        if (ys.size() > 2)
+            bad("--y", r.y, "one or two columns (one on each axis)");
+        check_plot(r.plot);
+        data.emplace();
     }
+    std::FILE* plotdata = data ? data->file() : nullptr;
+    std::vector<bool> drawn(ys.size(), false);
 
     Out out;
     const bool tty = ::isatty(1) != 0;
-    Writer w(out, f, n, count == 1);
+    Writer w(out, f, n, count == 1, widest);
     if (!r.report)
         w.header();
     Values v;
@@ -188,8 +249,9 @@ int run(Run& r) {
             if (plotdata) {
                 const float x = column_value(x_key(s.sweep.vary), c, v);
                 std::fprintf(plotdata, "%.9g", static_cast<double>(x));
-                for (const std::string& y : ys) {
-                    const float yv = column_value(y, c, v);
+                for (std::size_t j = 0; j < ys.size(); ++j) {
+                    const float yv = column_value(ys[j], c, v);
+                    drawn[j] = drawn[j] || yv == yv;
                     if (yv == yv)
                         std::fprintf(plotdata, " %.9g", static_cast<double>(yv));
                     else
@@ -204,18 +266,17 @@ int run(Run& r) {
     else
         emit(one[0]);
     out.flush();
-    if (plotdata) {
-        std::fclose(plotdata);
+    if (data) {
+        for (std::size_t j = 0; j < ys.size(); ++j)
+            if (!drawn[j])
+                throw std::runtime_error("--plot \"" + printable(r.plot) + "\": " + ys[j] +
+                                         " has no value at any point (see the warnings): "
+                                         "nothing drawn");
         const Setup& s = one[0];
         std::vector<std::string> titles;
         for (const std::string& y : ys) titles.push_back(column_title(y));
-        const std::string err = plot(data, r.plot, column_title(x_key(s.sweep.vary)), titles,
-                                     s.sweep.scan && s.sweep.log);
-        ::unlink(data.c_str());
-        if (!err.empty()) {
-            std::fprintf(stderr, "zefrin-table: --plot \"%s\": %s\n", r.plot.c_str(), err.c_str());
-            return 1;
-        }
+        data->draw(r.plot, column_title(x_key(s.sweep.vary)), titles,
+                   s.sweep.scan && s.sweep.log);
     }
     return 0;
 }
@@ -243,22 +304,29 @@ int main(int argc, char** argv) {
     app.add_flag("--no-slowing", r.stacks.no_slowing);
     app.add_flag("--range", r.stacks.range);
     try {
+        check_arguments(argc, argv);
+    } catch (const Bad& e) {
+        std::fprintf(stderr, "zefrin-table: %s\n", e.what());
+        return 2;
+    }
+    try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
         const std::string what = printable(e.what());
         std::fprintf(stderr, "zefrin-table: %s (see --help)\n", what.c_str());
         return 2;
     }
-    if (help) {
-        std::fputs(help_text, stdout);
-        return 0;
-    }
-    if (version) {
-        std::puts("zefrin-table 1.0");
-        return 0;
-    }
+    r.format_given = app.count("--format") > 0;
     try {
+        if (help || version) {
+            Out out;
+            out.put(help ? help_text : "zefrin-table 1.0\n");
+            out.flush();
+            return 0;
+        }
         return run(r);
+    } catch (const Quiet&) {
+        return 1;
     } catch (const Bad& e) {
         std::fprintf(stderr, "zefrin-table: %s\n", e.what());
         return 2;

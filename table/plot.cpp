@@ -5,8 +5,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <stdexcept>
+
+#include "table/input.hpp"
 
 namespace zefrin::table {
 
@@ -25,6 +30,23 @@ bool have_gnuplot() {
         start = end + 1;
     }
     return false;
+}
+
+void check_plot(const std::string& file) {
+    if (!(file.ends_with(".svg") || file.ends_with(".png")))
+        bad("--plot", file, "unknown image type (use FILE.svg or FILE.png)");
+    if (!have_gnuplot())
+        throw std::runtime_error("--plot: gnuplot not found on the PATH (install gnuplot-nox)");
+    const std::size_t slash = file.rfind('/');
+    const std::string dir =
+        slash == std::string::npos ? "." : (slash == 0 ? "/" : file.substr(0, slash));
+    struct stat info;
+    errno = 0;
+    if (::stat(dir.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) ||
+        ::access(dir.c_str(), W_OK) != 0)
+        throw std::runtime_error("--plot \"" + printable(file) + "\": directory " +
+                                 printable(dir) + " cannot be written (" +
+                                 std::strerror(errno == 0 ? ENOTDIR : errno) + ")");
 }
 
 namespace {
@@ -71,17 +93,50 @@ std::string plot(const std::string& data, const std::string& file, const std::st
              quoted(ys[i]) + (i == 1 ? " axes x1y2" : "");
     }
     s += "\n";
-    FILE* g = ::popen("gnuplot 1>&2", "w");
+    FILE* g = ::popen("gnuplot >/dev/null 2>&1", "w");
     if (!g)
         return "cannot start gnuplot";
     std::fwrite(s.data(), 1, s.size(), g);
     const int st = ::pclose(g);
-    if (st != 0)
-        return "gnuplot failed (status " + std::to_string(WEXITSTATUS(st)) + ")";
     struct stat info;
-    if (::stat(file.c_str(), &info) != 0 || info.st_size == 0)
-        return "gnuplot wrote no " + file;
-    return {};
+    std::string why;
+    if (st != 0)
+        why = "gnuplot failed (status " + std::to_string(WEXITSTATUS(st)) + ")";
+    else if (::stat(file.c_str(), &info) != 0 || info.st_size == 0)
+        why = "gnuplot wrote no image";
+    if (!why.empty())
+        ::unlink(file.c_str());
+    return why;
+}
+
+PlotData::PlotData() {
+    char tmpl[] = "/tmp/zefrin-table-plot-XXXXXX";
+    const int fd = ::mkstemp(tmpl);
+    if (fd < 0)
+        throw std::runtime_error("--plot: cannot make a file for the plot's data");
+    name_ = tmpl;
+    f_ = ::fdopen(fd, "w");
+    if (!f_) {
+        ::close(fd);
+        ::unlink(name_.c_str());
+        throw std::runtime_error("--plot: cannot make a file for the plot's data");
+    }
+}
+
+PlotData::~PlotData() {
+    if (f_)
+        std::fclose(f_);
+    ::unlink(name_.c_str());
+}
+
+void PlotData::draw(const std::string& image, const std::string& xlabel,
+                    const std::vector<std::string>& ys, bool logx) {
+    const bool written = std::fclose(f_) == 0;
+    f_ = nullptr;
+    const std::string err =
+        written ? plot(name_, image, xlabel, ys, logx) : "cannot write the plot's data";
+    if (!err.empty())
+        throw std::runtime_error("--plot \"" + printable(image) + "\": " + err);
 }
 
 }  // namespace zefrin::table

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <optional>
 #include <sstream>
 
 #include "passage/kinematics.hpp"
@@ -44,20 +45,6 @@ StackLayer layer_of(const std::string& label, std::string_view whole, std::strin
         bad(label, whole, "the thickness must be positive (um, mm, cm, m or g/cm2)");
     l.layer = stack::Layer{m.elements, rho, length};
     return l;
-}
-
-// The whole of a stack file, or of standard input for "-".
-std::string read_file(const std::string& file) {
-    std::ostringstream text;
-    if (file == "-") {
-        text << std::cin.rdbuf();
-    } else {
-        std::ifstream in(file, std::ios::binary);
-        if (!in)
-            bad("--stack", file, "cannot be read (one layer a line, or - for standard input)");
-        text << in.rdbuf();
-    }
-    return text.str();
 }
 
 }  // namespace
@@ -135,42 +122,13 @@ Cell str(std::string_view s) {
     return Cell{Cell::str, 0, 0, std::string(s)};
 }
 
-void shortest(std::string& out, float x) {
-    char b[32];
-    const auto r = std::to_chars(b, b + sizeof b, x);
-    out.append(b, r.ptr);
-}
-
 void quote(std::string& out, std::string_view s, Format f) {
-    if (f == Format::json) {
-        out.push_back('"');
-        for (const char c : s) {
-            const unsigned char u = static_cast<unsigned char>(c);
-            if (c == '"' || c == '\\') {
-                out.push_back('\\');
-                out.push_back(c);
-            } else if (u < 0x20) {
-                char b[8];
-                std::snprintf(b, sizeof b, "\\u%04x", u);
-                out.append(b);
-            } else {
-                out.push_back(c);
-            }
-        }
-        out.push_back('"');
-        return;
-    }
-    if (f == Format::csv && s.find_first_of(",\"\n\r") != std::string_view::npos) {
-        out.push_back('"');
-        for (const char c : s) {
-            if (c == '"')
-                out.push_back('"');
-            out.push_back(c);
-        }
-        out.push_back('"');
-        return;
-    }
-    out.append(s);
+    if (f == Format::json)
+        json_text(out, s);
+    else if (f == Format::csv)
+        csv_text(out, s);
+    else
+        out.append(s);
 }
 
 void put(std::string& out, const Cell& c, Format f) {
@@ -186,9 +144,10 @@ void put(std::string& out, const Cell& c, Format f) {
         out.push_back('-');
 }
 
-// Text columns: at least 12 characters, and the key's width.
-std::size_t width(std::string_view key) {
-    return key.size() < 12 ? 12 : key.size();
+// Text columns: the widest float, the key, and for the texts the widest of
+// the run.
+std::size_t width(std::string_view key, std::size_t widest) {
+    return text_width(key, key == "material" || key == "particle" ? widest : 0);
 }
 
 // The columns of a stack's rows. The first three name the stack and are not
@@ -283,7 +242,8 @@ void row_cells(const stack::Row& r, std::size_t index, const StackLayer* l, bool
 namespace {
 
 // A header line of text or CSV.
-void header(std::string& out, std::span<const std::string_view> keys, Format f) {
+void header(std::string& out, std::span<const std::string_view> keys, Format f,
+            std::size_t widest) {
     if (f == Format::json)
         return;
     std::size_t start = out.size();
@@ -293,21 +253,21 @@ void header(std::string& out, std::span<const std::string_view> keys, Format f) 
         const std::size_t at = out.size();
         out.append(key);
         if (f == Format::text)
-            out.append(width(key) - (out.size() - at), ' ');
+            out.append(width(key, widest) - (out.size() - at), ' ');
     }
     out.append(f == Format::csv ? ",warnings\n" : " warnings\n");
 }
 
 // A row of text or CSV.
 void flat(std::string& out, std::span<const std::string_view> keys, const Cell* k,
-          const std::string& w, Format f) {
+          const std::string& w, Format f, std::size_t widest) {
     for (std::size_t j = 0; j < keys.size(); ++j) {
         if (j > 0)
             out.push_back(f == Format::csv ? ',' : ' ');
         const std::size_t at = out.size();
         put(out, k[j], f);
-        if (f == Format::text && out.size() - at < width(keys[j]))
-            out.append(width(keys[j]) - (out.size() - at), ' ');
+        if (f == Format::text && out.size() - at < width(keys[j], widest))
+            out.append(width(keys[j], widest) - (out.size() - at), ' ');
     }
     out.push_back(f == Format::csv ? ',' : ' ');
     quote(out, w, f);
@@ -405,15 +365,19 @@ StackPlan plan_stacks(const StackOptions& s, const Options& o, std::string_view 
     plan.particle = stack::Particle{st.mass, !st.siga_missing, st.siga, st.sige};
     plan.electron = physics::is_electron(st.mass);
     plan.name = st.particle ? std::string(st.particle->name) : std::string();
-    for (const StackLayer& l : plan.layers) plan.engine.push_back(l.layer);
+    plan.widest = std::max(plan.name.size(), st.material.name.size());
+    for (const StackLayer& l : plan.layers) {
+        plan.engine.push_back(l.layer);
+        plan.widest = std::max(plan.widest, l.material.size());
+    }
     return plan;
 }
 
 void stack_header(std::string& out, const StackPlan& plan, Format f) {
     if (plan.range)
-        header(out, range_keys, f);
+        header(out, range_keys, f, plan.widest);
     else
-        header(out, stack_keys, f);
+        header(out, stack_keys, f, plan.widest);
 }
 
 bool stack_rows(std::string& out, const StackPlan& plan, std::size_t n, Format f,
@@ -441,7 +405,7 @@ bool stack_rows(std::string& out, const StackPlan& plan, std::size_t n, Format f
             json_object(out, range_keys, k, 0, w);
             out.push_back('\n');
         } else {
-            flat(out, range_keys, k, w, f);
+            flat(out, range_keys, k, w, f, plan.widest);
         }
         return g.stops;
     }
@@ -506,7 +470,7 @@ bool stack_rows(std::string& out, const StackPlan& plan, std::size_t n, Format f
         } else {
             if (total && !stack_warnings.empty())
                 warn(w, stack_warnings);
-            flat(out, stack_keys, k, w, f);
+            flat(out, stack_keys, k, w, f, plan.widest);
         }
     }
     if (f == Format::json) {
@@ -519,40 +483,20 @@ bool stack_rows(std::string& out, const StackPlan& plan, std::size_t n, Format f
 
 int run_stacks(const StackOptions& s, const StackRun& run, Out& out) {
     const StackPlan plan =
-        plan_stacks(s, run.o, s.file.empty() ? std::string() : read_file(s.file));
+        plan_stacks(s, run.o,
+                    s.file.empty() ? std::string()
+                                   : read_input("--stack", s.file,
+                                                "one layer a line, or - for standard input"));
+    std::optional<PlotData> data;
     if (!run.plot.empty()) {
         if (plan.range)
             bad("--plot", run.plot, "a range has no plot (plot a stack, or a scan)");
         if (plan.setup.size() != 1)
             bad("--plot", run.plot,
                 "a stack's plot is for one entrance momentum, not a list or scan");
-        if (!(run.plot.ends_with(".svg") || run.plot.ends_with(".png")))
-            bad("--plot", run.plot, "unknown image type (use FILE.svg or FILE.png)");
-        if (!have_gnuplot()) {
-            std::fprintf(
-                stderr,
-                "zefrin-table: --plot: gnuplot not found on the PATH (install gnuplot-nox)\n");
-            return 1;
-        }
+        check_plot(run.plot);
+        data.emplace();
     }
-    std::string data;
-    FILE* plotdata = nullptr;
-    if (!run.plot.empty()) {
-        char tmpl[] = "/tmp/zefrin-table-plot-XXXXXX";
-        const int fd = ::mkstemp(tmpl);
-        if (fd < 0)
-            throw std::runtime_error("cannot make a file for the plot's data");
-        data = tmpl;
-        plotdata = ::fdopen(fd, "w");
-    }
-    const stack::Profile profile = [&](const stack::Point& p) {
-        std::fprintf(plotdata, "%.9g %.9g", static_cast<double>(p.depth),
-                     static_cast<double>(p.t * 1000.0f));
-        if (p.ms.applicable)
-            std::fprintf(plotdata, " %.9g\n", static_cast<double>(p.ms.se * 1000.0f));
-        else
-            std::fprintf(plotdata, " ?\n");
-    };
     std::string text;
     stack_header(text, plan, run.format);
     for (std::size_t n = 0; n < plan.setup.size(); ++n) {
@@ -561,22 +505,23 @@ int run_stacks(const StackOptions& s, const StackRun& run, Out& out) {
         text.clear();
     }
     out.flush();
-    if (plotdata) {
+    if (data) {
         // The curves from a run with at least 200 slices a layer; the rows
         // above keep the slices of the step alone.
         stack::Options fine = plan.options;
         fine.min_slices = 200;
+        std::FILE* points = data->file();
+        const stack::Profile profile = [&](const stack::Point& p) {
+            std::fprintf(points, "%.9g %.9g", static_cast<double>(p.depth),
+                         static_cast<double>(p.t * 1000.0f));
+            if (p.ms.applicable)
+                std::fprintf(points, " %.9g\n", static_cast<double>(p.ms.se * 1000.0f));
+            else
+                std::fprintf(points, " ?\n");
+        };
         (void)stack::run(plan.particle, plan.setup.at(0).p0, plan.engine, fine, profile);
-        std::fclose(plotdata);
-        const std::string err =
-            plot(data, run.plot, "depth (cm)",
-                 {"kinetic energy (MeV)", "1/e scattering angle (mrad)"}, false);
-        ::unlink(data.c_str());
-        if (!err.empty()) {
-            std::fprintf(stderr, "zefrin-table: --plot \"%s\": %s\n", run.plot.c_str(),
-                         err.c_str());
-            return 1;
-        }
+        data->draw(run.plot, "depth (cm)", {"kinetic energy (MeV)", "1/e scattering angle (mrad)"},
+                   false);
     }
     return 0;
 }

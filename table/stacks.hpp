@@ -53,6 +53,7 @@ struct StackPlan {
     std::string name;  // of the particle; empty for a bare --mass
     stack::Options options;
     Setup setup;
+    std::size_t widest = 0;  // the longest particle or material name, for text columns
 };
 
 // Checks the stack options s and the case options o (particle, momentum;

@@ -7,6 +7,9 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <limits>
+#include <algorithm>
+#include <cstdio>
 #include <stdexcept>
 
 #include "session/single.hpp"
@@ -23,6 +26,8 @@ void Out::flush() {
             continue;
         if (r <= 0) {
             buf_.clear();
+            if (errno == EPIPE)
+                throw Quiet();
             throw std::runtime_error(std::string("standard output: ") + std::strerror(errno));
         }
         p += r;
@@ -86,10 +91,6 @@ struct Writer::Cell {
     std::string_view s;
 };
 
-namespace {
-
-constexpr std::size_t max_case_cells = std::size(case_columns);
-
 void shortest(std::string& out, float x) {
     char b[32];
     const auto r = std::to_chars(b, b + sizeof b, x);
@@ -128,6 +129,31 @@ void json_text(std::string& out, std::string_view s) {
     out.push_back('"');
 }
 
+std::size_t text_width(std::string_view key, std::size_t widest_text) {
+    // -1.23456789e-38: sign, nine digits, point and a two-digit exponent.
+    constexpr std::size_t widest_float = 15;
+    return std::max({key.size(), widest_float, widest_text});
+}
+
+std::string regions(std::int32_t n) {
+    if (n == std::numeric_limits<std::int32_t>::max())
+        return "more than " + std::to_string(n - 1);
+    return std::to_string(n);
+}
+
+bool absorbs(const Values& v) {
+    if (!v.nuclear)
+        return false;
+    for (const Atom& a : v.atoms)
+        if (a.n.absorbs)
+            return true;
+    return false;
+}
+
+namespace {
+
+constexpr std::size_t max_case_cells = std::size(case_columns);
+
 void warn(std::string& w, std::string_view s) {
     if (!w.empty())
         w.append("; ");
@@ -145,9 +171,15 @@ void warnings(const Case& c, const Values& v, std::string& w) {
         s += " Rutherford scatters (5 or more needed)";
         warn(w, s);
     }
+    if (v.mol.applicable && v.mol.se > 1.0f) {
+        s = "1/e angle ";
+        shortest(s, v.mol.se * 1000.0f);
+        s += " mrad is above 1 rad: the small-angle formulas do not hold";
+        warn(w, s);
+    }
     const physics::Loss& l = v.loss;
     if (l.divide)
-        warn(w, "Landau < energy loss distribution < Gauss: divide into " + std::to_string(l.lx) +
+        warn(w, "Landau < energy loss distribution < Gauss: divide into " + regions(l.lx) +
                     " smaller elements");
     if (l.stops) {
         if (c.frac < 1.0f) {
@@ -158,13 +190,13 @@ void warnings(const Case& c, const Values& v, std::string& w) {
             s += " MeV";
             warn(w, s);
         } else {
-            warn(w, "energy loss >= kinetic energy: divide into " + std::to_string(l.ncor) +
-                        ", better into " + std::to_string(l.ncorr) + " smaller regions");
+            warn(w, "energy loss >= kinetic energy: divide into " + regions(l.ncor) +
+                        ", better into " + regions(l.ncorr) + " smaller regions");
         }
     } else {
         if (l.tenth)
             warn(w, "energy loss > 10% of entrance kinetic energy: divide into " +
-                        std::to_string(l.ncorr) + " smaller regions");
+                        regions(l.ncorr) + " smaller regions");
         if (!l.positive)
             warn(w, "energy loss formulas give a loss <= 0 here: energy or thickness too small");
     }
@@ -173,6 +205,11 @@ void warnings(const Case& c, const Values& v, std::string& w) {
         if (!c.particle.empty())
             s += " for " + std::string(c.particle);
         s += " (give --siga)";
+        warn(w, s);
+    } else if (!absorbs(v)) {
+        s = "siga ";
+        shortest(s, c.siga);
+        s += " mb gives no element an absorption cross section: no nuclear interaction length";
         warn(w, s);
     } else {
         for (std::size_t i = 0; i < v.atoms.size(); ++i)
@@ -186,8 +223,8 @@ void warnings(const Case& c, const Values& v, std::string& w) {
     }
 }
 
-Writer::Writer(Out& out, Format f, std::size_t elements, bool single)
-    : out_(out), f_(f), n_(elements), single_(single) {}
+Writer::Writer(Out& out, Format f, std::size_t elements, bool single, std::size_t widest)
+    : out_(out), f_(f), n_(elements), single_(single), widest_(widest) {}
 
 namespace {
 
@@ -226,8 +263,8 @@ void case_cells(const Case& c, const Values& v, Writer::Cell* k, std::string& w)
     k[i++] = loss ? num(l.w * 1000.0f) : empty;
     k[i++] = loss ? num(l.dedx * 1000.0f) : empty;
     k[i++] = num(v.radlos * 1000.0f);
-    k[i++] = v.nuclear ? num(v.x.tlam) : empty;
-    k[i++] = v.nuclear ? num(v.x.al) : empty;
+    k[i++] = absorbs(v) ? num(v.x.tlam) : empty;
+    k[i++] = absorbs(v) ? num(v.x.al) : empty;
     for (std::size_t j = 0; j < i; ++j)
         if (k[j].kind == Cell::num && !std::isfinite(k[j].f)) {
             k[j] = empty;
@@ -269,9 +306,9 @@ void put_cell(std::string& out, const Writer::Cell& k, Format f) {
         out.append("null");
 }
 
-// Text columns: at least 12 characters, and the key's width.
-std::size_t width(std::string_view key) {
-    return key.size() < 12 ? 12 : key.size();
+// Text columns: the widest float, the key, and for the texts the widest of the run.
+std::size_t width(std::string_view key, std::size_t widest) {
+    return text_width(key, key == "particle" || key == "material" ? widest : 0);
 }
 
 void pad_to(std::string& out, std::size_t start, std::size_t w) {
@@ -295,7 +332,7 @@ void Writer::header() {
         line_.append(k);
         line_.append(suffix);
         if (!csv)
-            pad_to(line_, at, width(std::string(k) + std::string(suffix)));
+            pad_to(line_, at, width(std::string(k) + std::string(suffix), widest_));
     };
     for (std::size_t j = 0; j < case_column_count; ++j) key(case_columns[j].key, "");
     for (std::size_t e = 1; e <= n_; ++e)
@@ -412,7 +449,7 @@ void Writer::row(const Case& c, const Values& v) {
                 line_.push_back('-');
             else
                 put_cell(line_, x, Format::text);
-            pad_to(line_, at, width(key));
+            pad_to(line_, at, width(key, widest_));
         };
         for (std::size_t j = 0; j < case_column_count; ++j) cell(case_columns[j].key, k[j]);
         for (std::size_t e = 0; e < n_; ++e) {
@@ -458,10 +495,10 @@ bool element_key(std::string_view key, std::size_t& col, std::size_t& e) {
 
 }  // namespace
 
-bool is_numeric_column(std::string_view key) {
+bool is_numeric_column(std::string_view key, std::size_t elements) {
     std::size_t col = 0, e = 0;
     if (element_key(key, col, e))
-        return true;
+        return e < elements;
     for (std::size_t j = 0; j < case_column_count; ++j)
         if (case_columns[j].key == key)
             return key != "particle" && key != "material" && key != "loss_regime";

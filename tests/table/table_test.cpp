@@ -332,7 +332,7 @@ TEST(Executable, BadInputGivesOneLineAndStatusTwo) {
                                                    "row.csv: row 3, column thickness \"1 cn\": unknown unit"},
         {with({"--cases", "quote.csv"}),           "quote.csv: row 2: a quote is not closed"},
         {with({"--cases", "empty.csv"}),           "empty.csv: empty case file"},
-        {with({"--cases", "missing.csv"}),         "missing.csv: cannot be read"},
+        {with({"--cases", "missing.csv"}),         "--cases \"missing.csv\": cannot be read"},
         // clang-format on
     };
     ASSERT_GE(std::size(rows), 30u);
