@@ -34,7 +34,9 @@ std::optional<std::string>* Options::find(std::string_view name) {
 }
 
 std::string Options::label(std::string_view name) const {
-    if (where.empty())
+    bool in_row = false;
+    for (const std::string& r : row) in_row = in_row || r == name;
+    if (!in_row)
         return "--" + std::string(name);
     return where + ", column " + std::string(name);
 }
@@ -78,6 +80,17 @@ Quantity one(const Options& o, std::string_view name, const std::string& text, K
     return q;
 }
 
+// The values of a list or scan are all bare or all in the same unit: a bare
+// number among values with units would silently be in another unit.
+void same_unit(const std::string& label, std::string_view text, const Quantity& a,
+               const Quantity& b) {
+    if (a.unit != b.unit)
+        bad(label, text,
+            "mixes \"" + std::string(a.unit.empty() ? "no unit" : a.unit) + "\" and \"" +
+                std::string(b.unit.empty() ? "no unit" : b.unit) +
+                "\": give every value the same unit, or none");
+}
+
 // A value, or a comma-separated list of values that becomes the sweep.
 Quantity value_or_list(const Options& o, std::string_view name, const std::string& text, Kind kind,
                        Vary vary, Sweep& sweep) {
@@ -90,6 +103,7 @@ Quantity value_or_list(const Options& o, std::string_view name, const std::strin
     while (true) {
         const std::size_t comma = rest.find(',');
         sweep.list.push_back(one(o, name, std::string(rest.substr(0, comma)), kind));
+        same_unit(o.label(name), text, sweep.list.front(), sweep.list.back());
         if (comma == std::string_view::npos)
             break;
         rest.remove_prefix(comma + 1);
@@ -126,8 +140,7 @@ void read_scan(const Options& o, const std::string& text, Sweep& sweep) {
     sweep.last = quantity(label, rest.substr(c1 + 1, c2 - c1 - 1), kind);
     positive(label, text, sweep.first.value, units_of(kind));
     positive(label, text, sweep.last.value, units_of(kind));
-    if (sweep.first.areal != sweep.last.areal)
-        bad(label, text, "both ends in lengths or both in g/cm2");
+    same_unit(label, text, sweep.first, sweep.last);
     std::string_view n = rest.substr(c2 + 1);
     if (n.ends_with("log")) {
         sweep.log = true;
@@ -173,8 +186,12 @@ Setup resolve(const Options& o) {
         s.siga = q.value;
     }
     s.siga_missing = !(s.siga > 0.0f);
-    if (o.sige)
+    if (o.sige) {
         s.sige = quantity(o.label("sige"), *o.sige, Kind::cross_section).value;
+        if (s.sige == 0.0f)
+            bad(o.label("sige"), *o.sige,
+                "must be positive (mb or b), or negative to derive it from A");
+    }
 
     // The material and the layer.
     if (!o.material)
@@ -183,8 +200,16 @@ Setup resolve(const Options& o) {
     s.rho = s.material.rho;
     if (o.density)
         s.rho = one(o, "density", *o.density, Kind::density).value;
-    if (!(s.rho > 0.0f))
-        bad(o.label("material"), *o.material, "no density in the catalogue: give --density");
+    if (!(s.rho > 0.0f)) {
+        std::string why = "no density in the catalogue: give --density";
+        if (s.material.formula)
+            why = "a formula takes its density from --density" +
+                  (s.material.same.empty() ? std::string()
+                                           : ", or use the catalogue's " + s.material.same);
+        else if (s.material.elements.size() > 1)
+            why = "a mixture takes its density from --density";
+        bad(o.label("material"), *o.material, why);
+    }
     if (o.fill) {
         const std::string label = o.label("fill");
         double f = 0;

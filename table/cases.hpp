@@ -25,8 +25,9 @@ struct Options {
         "material", "density", "thickness", "fill", "scan"};
     std::optional<std::string>* find(std::string_view name);
     // Where a value comes from, for messages: "--thickness", or
-    // "cases.csv: row 3, column thickness" when where is set.
+    // "cases.csv: row 3, column thickness" for an option in row.
     std::string where;
+    std::vector<std::string> row;  // the options a row of a case file gives
     std::string label(std::string_view name) const;
 };
 
@@ -105,8 +106,10 @@ void each_row(std::string_view file, std::string_view text, const Options& base,
                 o.momentum.reset(), o.kinetic_energy.reset();
         }
         for (std::size_t c = 0; c < cells.size(); ++c)
-            if (!cells[c].empty())
+            if (!cells[c].empty()) {
                 *o.find(header[c]) = cells[c];
+                o.row.push_back(header[c]);
+            }
         row(resolve(o));
     }
 }

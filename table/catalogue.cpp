@@ -2,6 +2,7 @@
 // reading of formulas and mixtures.
 #include "table/catalogue.hpp"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -205,8 +206,8 @@ double count(std::string_view f, std::size_t& i) {
     if (i >= f.size() || f[i] < '0' || f[i] > '9')
         return 1;
     double v = 0;
-    while (i < f.size() && f[i] >= '0' && f[i] <= '9' && v < 1e9) v = v * 10 + (f[i++] - '0');
-    return v;
+    while (i < f.size() && f[i] >= '0' && f[i] <= '9') v = std::min(v * 10 + (f[i++] - '0'), 1e10);
+    return v > 1e9 ? -1 : v;
 }
 
 // Parses f[i..] up to a closing parenthesis (inner) or the end.
@@ -229,8 +230,8 @@ bool formula_counts(std::string_view f, std::size_t& i, Counts& out, int depth, 
             }
             ++i;
             const double k = count(f, i);
-            if (k == 0) {
-                why = "a count of 0";
+            if (k <= 0) {
+                why = k == 0 ? "a count of 0" : "a count above 1e9";
                 return false;
             }
             for (std::size_t j = 0; j < inner.z.size(); ++j) out.add(inner.z[j], inner.n[j] * k);
@@ -253,8 +254,8 @@ bool formula_counts(std::string_view f, std::size_t& i, Counts& out, int depth, 
             }
             i = j;
             const double k = count(f, i);
-            if (k == 0) {
-                why = "a count of 0";
+            if (k <= 0) {
+                why = k == 0 ? "a count of 0" : "a count above 1e9";
                 return false;
             }
             out.add(z, k);
@@ -419,6 +420,12 @@ Material material(std::string_view option, std::string_view text) {
     if (!looks_like_formula(text))
         bad(option, text, std::string("unknown material ") + std::string(material_forms));
     m.elements = formula(option, text, text);
+    m.formula = true;
+    for (const Compound& c : compounds)
+        if (c.formula == text) {
+            const std::string_view first = c.names.substr(0, c.names.find('|'));
+            m.same += (m.same.empty() ? "" : " or ") + std::string(first);
+        }
     return m;
 }
 

@@ -31,6 +31,10 @@ struct Material {
     std::vector<physics::Element> elements;
     float rho = 0.0f;
     bool approx = false;
+    // Read as a chemical formula; same names the catalogue's entries of that
+    // formula ("water" for H2O), for the message that asks for a density.
+    bool formula = false;
+    std::string same;
 };
 
 // Reads a material as a catalogue name (ignoring case), an element symbol or

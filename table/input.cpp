@@ -95,6 +95,35 @@ std::span<const Unit> units_for(Kind kind) {
     return energy_units;
 }
 
+// The unit a quantity is calculated in.
+std::string_view calculation_unit(Kind kind) {
+    switch (kind) {
+        case Kind::energy:
+            return "GeV";
+        case Kind::momentum:
+            return "GeV/c";
+        case Kind::mass:
+            return "GeV/c2";
+        case Kind::length:
+            return "cm";
+        case Kind::density:
+            return "g/cm3";
+        case Kind::cross_section:
+            return "mb";
+    }
+    return "";
+}
+
+// A well-formed number beyond the range of a double (1e5000, 1e-5000).
+bool huge(std::string_view text) {
+    double x = 0;
+    const char* b = text.data();
+    if (!text.empty() && *b == '+')
+        ++b;
+    const auto r = std::from_chars(b, text.data() + text.size(), x, std::chars_format::general);
+    return r.ec == std::errc::result_out_of_range && r.ptr == text.data() + text.size();
+}
+
 }  // namespace
 
 std::string_view units_of(Kind kind) {
@@ -135,6 +164,9 @@ Quantity quantity(std::string_view option, std::string_view text, Kind kind) {
             break;
     }
     double x = 0;
+    if (!number(t.substr(0, n), x) && huge(t.substr(0, n)))
+        bad(option, text,
+            "beyond the range of single precision (magnitudes from about 1e-38 to 3.4e38)");
     if (!number(t.substr(0, n), x))
         bad(option, text,
             std::string("not a number (write it as 12, 1.2 or 1.2e-3, with a unit: ") +
@@ -150,6 +182,7 @@ Quantity quantity(std::string_view option, std::string_view text, Kind kind) {
         bad(option, text,
             "unknown unit \"" + std::string(u) + "\" (use " + std::string(units_of(kind)) + ")");
     Quantity q;
+    q.unit = u.empty() ? std::string_view() : unit->name;
     if (unit->factor == 0) {
         q.value = f32(x);
         if (kind == Kind::length)
@@ -159,7 +192,13 @@ Quantity quantity(std::string_view option, std::string_view text, Kind kind) {
         q.areal = unit->name.starts_with("g/");
     }
     if (!std::isfinite(q.value))
-        bad(option, text, "too large for single precision (the largest is about 3.4e38)");
+        bad(option, text,
+            "too large for single precision in " + std::string(calculation_unit(kind)) +
+                " (the largest is about 3.4e38 " + std::string(calculation_unit(kind)) + ")");
+    if (q.value == 0.0f && x != 0.0)
+        bad(option, text,
+            "too small for single precision in " + std::string(calculation_unit(kind)) +
+                " (the smallest is about 1e-38 " + std::string(calculation_unit(kind)) + ")");
     return q;
 }
 

@@ -35,6 +35,7 @@ enum class Kind { energy, momentum, mass, length, density, cross_section };
 struct Quantity {
     float value;
     bool areal = false;
+    std::string_view unit = {};  // as written; empty for a bare number
 };
 
 // Reads "VALUE[ ]UNIT" of the kind. A value in the dialogue's unit takes the

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -296,7 +297,8 @@ TEST(Executable, BadInputGivesOneLineAndStatusTwo) {
         {with({"--material", "unobtainium"}),      "--material \"unobtainium\": unknown material"},
         {with({"--material", "Xx2"}),              "unknown element \"Xx\""},
         {with({"--material", "H2Q", "--density", "1"}), "unknown element \"Q\""},
-        {with({"--material", "H2O"}),              "give --density"},
+        {with({"--material", "H2O"}),              "formula takes its density from --density, or use the catalogue's water"},
+        {with({"--material", "H99999999999O", "--density", "1"}), "a count above 1e9"},
         {with({"--material", "H:0.5,O:0.4", "--density", "1"}), "add up to 0.9"},
         {with({"--material", "93:1", "--density", "1"}), "outside Z 1 to 92"},
         {with({"--material", "0:1", "--density", "1"}),  "outside Z 1 to 92"},
@@ -312,6 +314,12 @@ TEST(Executable, BadInputGivesOneLineAndStatusTwo) {
         {with({"--momentum", "1.2.3"}),            "--momentum \"1.2.3\": not a number"},
         {with({"--momentum", "abc"}),              "--momentum \"abc\": not a number"},
         {with({"--momentum", "1e39"}),             "too large"},
+        {with({"--thickness", "1e37m"}),           "too large for single precision in cm"},
+        {with({"--momentum", "1e-50"}),            "too small for single precision"},
+        {with({"--momentum", "1e5000"}),           "beyond the range of single precision"},
+        {with({"--thickness", "1,2,5cm"}),         "mixes \"no unit\" and \"cm\""},
+        {with({"--scan", "thickness=1mm:1:3"}, {"--thickness"}), "mixes \"mm\" and \"no unit\""},
+        {with({"--sige", "0"}),                    "--sige \"0\": must be positive"},
         {with({"--kinetic-energy", "1 GeV/c"}),    "not both"},
         {with({"--kinetic-energy", "1 GeV/c"}, {"--momentum"}), "unknown unit \"GeV/c\""},
         {with({"--density", "0"}),                 "--density \"0\": must be positive"},
@@ -319,7 +327,17 @@ TEST(Executable, BadInputGivesOneLineAndStatusTwo) {
         {with({"--fill", "0"}),                    "--fill \"0\": outside (0, 1]"},
         {with({"--fill", "1.5"}),                  "--fill \"1.5\": outside (0, 1]"},
         {with({"--siga", "-5"}),                   "--siga \"-5\": must be positive"},
-        {with({"--bogus", "1"}),                   "--bogus"},
+        {with({"--bogus", "1"}),                   "unknown option --bogus (see zefrin-table --help)"},
+        {with({"--fill", "1", "--fill", "0.5"}),   "--fill \"0.5\": given a second time"},
+        {with({"--format"}),                       "--format: a value is missing (text, csv or json)"},
+        {with({"stray"}),                          "unexpected argument \"stray\""},
+        {with({"--y", "g"}),                       "--y: chooses the columns of a --plot"},
+        {with({"--format", "csv", "--report", ""}), "--format: --report prints"},
+        {{"--list", "particles", "--format", "csv"}, "--format: --list prints"},
+        {with({"--scan", "momentum=1:2:3", "--plot", "a.svg", "--y", "g,g,g"}, {"--momentum"}),
+                                                   "one or two columns"},
+        {with({"--scan", "momentum=1:2:3", "--plot", "a.svg", "--y", "int_prob_2"}, {"--momentum"}),
+                                                   "\"int_prob_2\" is not a numeric column of this run"},
         {with({"--format", "xml"}),                "--format \"xml\": unknown format"},
         {with({"--list", "ions"}),                 "--list \"ions\""},
         {with({"--scan", "momentum=1:10"}, {"--momentum"}),     "--scan \"momentum=1:10\""},
@@ -332,6 +350,7 @@ TEST(Executable, BadInputGivesOneLineAndStatusTwo) {
                                                    "row.csv: row 3, column thickness \"1 cn\": unknown unit"},
         {with({"--cases", "quote.csv"}),           "quote.csv: row 2: a quote is not closed"},
         {with({"--cases", "empty.csv"}),           "empty.csv: empty case file"},
+        {with({"--cases", "."}),                   "--cases \".\": is a directory"},
         {with({"--cases", "missing.csv"}),         "--cases \"missing.csv\": cannot be read"},
         // clang-format on
     };
@@ -381,13 +400,13 @@ TEST(Executable, WaterAndItsFormulaGiveTheSameBits) {
     EXPECT_EQ(water, run("H:0.11190053,O:0.8880995", {"--density", "1"}));
 }
 
-// A case file read from standard input: a header of options, a quoted
+// A case file read from standard input (behind a byte-order mark): a header of options, a quoted
 // mixture, command-line options as defaults for empty cells; the CSV has
 // element columns up to the largest mixture of the file.
 TEST(Executable, CaseFileFromStandardInput) {
     const test::Result r =
         table_run({"--cases", "-", "--format", "csv", "--particle", "p", "--thickness", "1cm"},
-                  "momentum,material,density\n1,copper,\n2,\"H:0.1119,O:0.8881\",1\n3,Pb,\n");
+                  "\xef\xbb\xbfmomentum,material,density\n1,copper,\n2,\"H:0.1119,O:0.8881\",1\n3,Pb,\n");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(test::count(r.out, "\n"), 4u);
     EXPECT_NE(r.out.find(",ab_cs_mb_2,warnings\n"), std::string::npos);
@@ -452,6 +471,19 @@ TEST(Executable, MissingResultsAreEmptyWithAWarning) {
         {{"--particle", "p", "--siga", "5", "--momentum", "10", "--material", "polyethylene",
           "--thickness", "1cm", "--format", "json"},
          {"element 2 (H): siga 5 mb gives no absorption cross section"}},
+        // siga 100 mb: none for hydrogen, the only element: no interaction length.
+        {{"--particle", "p", "--siga", "100", "--momentum", "1", "--material", "H", "--thickness",
+          "1cm", "--format", "json"},
+         {"\"interaction_length_cm\":null,\"absorption_share\":null",
+          "siga 100 mb gives no element an absorption cross section"}},
+        // A 1 keV proton in 1 um of silicon scatters by more than a radian; 1e30 g/cm2
+        // of copper needs more regions than an int counts.
+        {{"--particle", "p", "--kinetic-energy", "1keV", "--material", "Si", "--thickness", "1um",
+          "--format", "json"},
+         {"mrad is above 1 rad: the small-angle formulas do not hold"}},
+        {{"--particle", "p", "--momentum", "1", "--material", "Cu", "--thickness", "1e30g/cm2",
+          "--format", "json"},
+         {"divide into more than 2147483646, better into more than 2147483646 smaller regions"}},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.args[1] + " " + r.args[3] + " " + r.args[5]);
@@ -463,23 +495,59 @@ TEST(Executable, MissingResultsAreEmptyWithAWarning) {
     }
 }
 
-// Plots go through gnuplot: without it a clear error and status 1, and
-// nothing on standard output.
-TEST(Executable, PlotNeedsGnuplot) {
+// Failures of output: a plot without gnuplot, into a directory that is not
+// there, or of a column with no value at any point; standard output full.
+// Each gives one line, status 1, nothing on standard output and no image.
+TEST(Executable, OutputFailuresGiveOneLineAndStatusOne) {
     test::Scratch dir;
+    const std::vector<std::string> scan = {TABLE_EXE,  "--particle", "p",           "--scan",
+                                           "momentum=1:10:5log", "--material", "Cu",
+                                           "--thickness", "1cm"};
+    const auto plus = [&](std::vector<std::string> more) {
+        std::vector<std::string> a = scan;
+        a.insert(a.end(), more.begin(), more.end());
+        return a;
+    };
+    const struct {
+        std::vector<std::string> argv;
+        bool no_path, full;
+        std::string err;  // the line, or a part of it
+    } rows[] = {
+        {plus({"--plot", dir.file("p.svg")}), true, false,
+         "zefrin-table: --plot: gnuplot not found on the PATH (install gnuplot-nox)\n"},
+        {plus({"--plot", "/nonexistent/a.png"}), false, false,
+         "directory /nonexistent cannot be written"},
+        // 1 to 2 MeV/c protons stop in 1 cm of copper: no mean loss anywhere.
+        {{TABLE_EXE, "--particle", "p", "--scan", "momentum=0.001:0.002:5", "--material", "Cu",
+          "--thickness", "1cm", "--plot", dir.file("b.png"), "--y", "mean_loss_mev"},
+         false, false, "mean_loss_mev has no value at any point"},
+        {{TABLE_EXE, "--list", "materials"}, false, true,
+         "zefrin-table: standard output: No space left on device\n"},
+        {{TABLE_EXE, "--help"}, false, true,
+         "zefrin-table: standard output: No space left on device\n"},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.argv.back());
+        test::Options o;
+        o.argv = r.argv;
+        if (r.no_path)
+            o.env = {{"PATH", dir.path().c_str()}};
+        if (r.full)
+            o.stdout_file = "/dev/full";
+        const test::Result res = test::run(dir, o);
+        if (res.err.find("gnuplot not found") != std::string::npos && !r.no_path)
+            GTEST_SKIP() << "gnuplot is not installed";
+        EXPECT_EQ(res.status, 1);
+        EXPECT_EQ(test::count(res.err, "\n"), 1u) << res.err;
+        EXPECT_NE(res.err.find(r.err), std::string::npos) << res.err;
+        if (!r.full) {
+            EXPECT_EQ(res.out.find("<svg"), std::string::npos);
+        }
+    }
+    EXPECT_FALSE(std::ifstream(dir.file("b.png")).good());
     test::Options o;
-    o.argv = {TABLE_EXE, "--particle",  "p",   "--scan", "momentum=1:10:5log", "--material",
-              "Cu",      "--thickness", "1cm", "--plot", dir.file("p.svg")};
-    o.env = {{"PATH", dir.path().c_str()}};
-    const test::Result none = test::run(dir, o);
-    EXPECT_EQ(none.status, 1);
-    EXPECT_EQ(none.out, "");
-    EXPECT_EQ(none.err,
-              "zefrin-table: --plot: gnuplot not found on the PATH (install gnuplot-nox)\n");
-    o.env = {};
+    o.argv = plus({"--plot", dir.file("p.svg")});
     const test::Result drawn = test::run(dir, o);
-    if (drawn.status == 1 && drawn.err.find("not found") != std::string::npos)
-        GTEST_SKIP() << "gnuplot is not installed";
     EXPECT_EQ(drawn.status, 0) << drawn.err;
     EXPECT_EQ(test::count(drawn.out, "\n"), 6u);
     EXPECT_NE(dir.read("p.svg").find("<svg"), std::string::npos);
