@@ -95,23 +95,9 @@ std::span<const Unit> units_for(Kind kind) {
     return energy_units;
 }
 
-// The unit a quantity is calculated in.
+// The unit a quantity is calculated in: the dialogue's, but cm for lengths.
 std::string_view calculation_unit(Kind kind) {
-    switch (kind) {
-        case Kind::energy:
-            return "GeV";
-        case Kind::momentum:
-            return "GeV/c";
-        case Kind::mass:
-            return "GeV/c2";
-        case Kind::length:
-            return "cm";
-        case Kind::density:
-            return "g/cm3";
-        case Kind::cross_section:
-            return "mb";
-    }
-    return "";
+    return kind == Kind::length ? "cm" : units_for(kind)[0].name;
 }
 
 // A well-formed number beyond the range of a double (1e5000, 1e-5000).
