@@ -21,19 +21,19 @@ constexpr double gev(double mev) {
 }
 
 const Particle particle_table[] = {
-    {"e-", static_cast<float>(gev(0.51099895)), 0, false, "electron; no nuclear section"},
-    {"e+", static_cast<float>(gev(0.51099895)), 0, false, "positron; no nuclear section"},
-    {"mu-", static_cast<float>(gev(105.6583755)), 0, false, "muon; no nuclear section"},
-    {"mu+", static_cast<float>(gev(105.6583755)), 0, false, "muon; no nuclear section"},
-    {"pi+", static_cast<float>(gev(139.57039)), 20, true, "pion"},
-    {"pi-", static_cast<float>(gev(139.57039)), 20, true, "pion"},
-    {"K+", static_cast<float>(gev(493.677)), 15.5f, true, "kaon"},
-    {"K-", static_cast<float>(gev(493.677)), 17.5f, true, "kaon"},
-    {"p", static_cast<float>(gev(938.27208816)), 31, false, "proton"},
+    {"e-", static_cast<float>(gev(0.51099895)), 0, false, "electron; no nuclear section", "0.51099895"},
+    {"e+", static_cast<float>(gev(0.51099895)), 0, false, "positron; no nuclear section", "0.51099895"},
+    {"mu-", static_cast<float>(gev(105.6583755)), 0, false, "muon; no nuclear section", "105.6583755"},
+    {"mu+", static_cast<float>(gev(105.6583755)), 0, false, "muon; no nuclear section", "105.6583755"},
+    {"pi+", static_cast<float>(gev(139.57039)), 20, true, "pion", "139.57039"},
+    {"pi-", static_cast<float>(gev(139.57039)), 20, true, "pion", "139.57039"},
+    {"K+", static_cast<float>(gev(493.677)), 15.5f, true, "kaon", "493.677"},
+    {"K-", static_cast<float>(gev(493.677)), 17.5f, true, "kaon", "493.677"},
+    {"p", static_cast<float>(gev(938.27208816)), 31, false, "proton", "938.27208816"},
     {"pbar", static_cast<float>(gev(938.27208816)), 34, true,
-     "antiproton; much larger siga at low momentum"},
-    {"d", static_cast<float>(gev(1875.61294257)), 0, false, "deuteron; give --siga"},
-    {"t", static_cast<float>(gev(2808.92113298)), 0, false, "triton; give --siga"},
+     "antiproton; much larger siga at low momentum", "938.27208816"},
+    {"d", static_cast<float>(gev(1875.61294257)), 0, false, "deuteron; give --siga", "1875.61294257"},
+    {"t", static_cast<float>(gev(2808.92113298)), 0, false, "triton; give --siga", "2808.92113298"},
 };
 
 constexpr std::array<std::string_view, 92> symbols = {
@@ -437,23 +437,23 @@ void list_particles(std::string& out) {
         if (p.siga > 0)
             std::snprintf(siga, sizeof siga, "%g%s", static_cast<double>(p.siga),
                           p.approx ? " approx." : "");
-        std::snprintf(line, sizeof line, "%-8.*s %-14.9g %-13s %.*s\n",
+        std::snprintf(line, sizeof line, "%-8.*s %-14.*s %-13s %.*s\n",
                       static_cast<int>(p.name.size()), p.name.data(),
-                      static_cast<double>(p.mass) * 1000.0, siga, static_cast<int>(p.note.size()),
-                      p.note.data());
+                      static_cast<int>(p.mass_mev.size()), p.mass_mev.data(), siga,
+                      static_cast<int>(p.note.size()), p.note.data());
         out += line;
     }
 }
 
 void list_materials(std::string& out) {
-    out += "name                   density_g_cm3  composition\n";
+    out += "name                   density_g_cm3    composition\n";
     char line[512];
     for (int z = 1; z <= 92; ++z) {
         const float rho = density_of(z);
         char r[32] = "(give --density)";
         if (rho > 0)
             std::snprintf(r, sizeof r, "%g", static_cast<double>(rho));
-        std::snprintf(line, sizeof line, "%-22.*s %-14s %.*s (Z %d)\n",
+        std::snprintf(line, sizeof line, "%-22.*s %-16s %.*s (Z %d)\n",
                       static_cast<int>(names[static_cast<std::size_t>(z - 1)].size()),
                       names[static_cast<std::size_t>(z - 1)].data(), r,
                       static_cast<int>(symbols[static_cast<std::size_t>(z - 1)].size()),
@@ -467,13 +467,13 @@ void list_materials(std::string& out) {
         return s;
     };
     for (const Compound& c : compounds) {
-        std::snprintf(line, sizeof line, "%-22s %-14g %.*s\n", shown(c.names).c_str(),
+        std::snprintf(line, sizeof line, "%-22s %-16g %.*s\n", shown(c.names).c_str(),
                       static_cast<double>(c.rho), static_cast<int>(c.formula.size()),
                       c.formula.data());
         out += line;
     }
     for (const Mixture& x : mixtures) {
-        std::snprintf(line, sizeof line, "%-22s %-14g %.*s%s\n", shown(x.names).c_str(),
+        std::snprintf(line, sizeof line, "%-22s %-16g %.*s%s\n", shown(x.names).c_str(),
                       static_cast<double>(x.rho), static_cast<int>(x.weights.size()),
                       x.weights.data(), x.approx ? " (approx.)" : "");
         out += line;

@@ -18,6 +18,7 @@ struct Particle {
     float siga;   // mb: default absorption cross section; 0: none (no nuclear section)
     bool approx;  // the default siga is a rough value
     std::string_view note;
+    std::string_view mass_mev;  // the mass in MeV/c2 as the reference gives it
 };
 
 // The particle of this name (as listed, or ignoring case); nullptr if none.

@@ -187,6 +187,14 @@ TEST(Catalogue, EntriesHoldTheReferenceValues) {
         EXPECT_EQ(m.rho, e.rho);
         EXPECT_EQ(m.elements[0].Z, static_cast<float>(e.z));
     }
+    // --list: the masses as the reference writes them, the density column in line.
+    std::string list;
+    list_particles(list);
+    EXPECT_NE(list.find("\np        938.27208816   31            proton\n"), std::string::npos);
+    list.clear();
+    list_materials(list);
+    EXPECT_NE(list.find("\ntechnetium             (give --density) Tc (Z 43)\n"), std::string::npos);
+    EXPECT_NE(list.find("\nzirconium              6.506            Zr (Z 40)\n"), std::string::npos);
 }
 
 // Scans and lists: the ends of a scan are the values as given, the points
