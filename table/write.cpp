@@ -300,8 +300,12 @@ void put_cell(std::string& out, const Writer::Cell& k, Format f) {
     using Cell = Writer::Cell;
     if (k.kind == Cell::num)
         shortest(out, k.f);
+    else if (k.kind == Cell::str && f == Format::json)
+        json_text(out, k.s);
+    else if (k.kind == Cell::str && f == Format::csv)
+        csv_text(out, k.s);
     else if (k.kind == Cell::str)
-        f == Format::json ? json_text(out, k.s) : csv_text(out, k.s);
+        out.append(k.s);  // text: as given, in a column as wide as the longest
     else if (f == Format::json)
         out.append("null");
 }

@@ -503,6 +503,39 @@ TEST(Executable, MissingResultsAreEmptyWithAWarning) {
     }
 }
 
+// Text columns hold the widest float in shortest form and the longest name
+// of the run: every cell starts where its key starts in the header.
+TEST(Executable, TextColumnsStayInLine) {
+    const std::vector<std::string> rows[] = {
+        {"--particle", "p", "--scan", "momentum=0.1:1000:5log", "--material", "water",
+         "--thickness", "10cm"},
+        {"--mass", "0.00051099894", "--momentum", "1,2", "--material", "H:0.1119,O:0.8881",
+         "--density", "1", "--thickness", "1cm"},
+        {"--particle", "p", "--momentum", "1", "--layer", "H:0.1119,O:0.8881@1cm@1", "--layer",
+         "Si@300um"},
+    };
+    for (const auto& args : rows) {
+        SCOPED_TRACE(args[5]);
+        const test::Result r = table_run(args);
+        EXPECT_EQ(r.status, 0) << r.err;
+        const std::string header = r.out.substr(0, r.out.find('\n'));
+        std::vector<std::size_t> starts;
+        for (std::size_t i = 0; i < header.size(); ++i)
+            if (header[i] != ' ' && (i == 0 || header[i - 1] == ' '))
+                starts.push_back(i);
+        ASSERT_GT(starts.size(), 20u);
+        starts.pop_back();  // warnings: free text
+        for (std::size_t at = header.size() + 1; at < r.out.size();) {
+            const std::string line = r.out.substr(at, r.out.find('\n', at) - at);
+            at += line.size() + 1;
+            for (const std::size_t k : starts) {
+                ASSERT_LT(k, line.size()) << line;
+                EXPECT_TRUE(line[k] != ' ' && (k == 0 || line[k - 1] == ' ')) << k << "\n" << line;
+            }
+        }
+    }
+}
+
 // Failures of output: a plot without gnuplot, into a directory that is not
 // there, or of a column with no value at any point; standard output full.
 // Each gives one line, status 1, nothing on standard output and no image.
