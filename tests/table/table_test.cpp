@@ -291,6 +291,7 @@ TEST(Executable, BadInputGivesOneLineAndStatusTwo) {
     dir.write("row.csv", "momentum,thickness\n1,1cm\n2,1 cn\n");
     dir.write("quote.csv", "momentum,material\n1,\"H:0.5,O:0.5\n");
     dir.write("empty.csv", "");
+    dir.write("mom.csv", "momentum\n1\n");
     const struct {
         std::vector<std::string> args;
         const char* names;  // what the message must name
@@ -358,6 +359,8 @@ TEST(Executable, BadInputGivesOneLineAndStatusTwo) {
                                                    "row.csv: row 3, column thickness \"1 cn\": unknown unit"},
         {with({"--cases", "quote.csv"}),           "quote.csv: row 2: a quote is not closed"},
         {with({"--cases", "empty.csv"}),           "empty.csv: empty case file"},
+        {with({"--cases", "mom.csv", "--scan", "momentum=1:2:3"}, {"--momentum"}),
+                                                   "--scan \"momentum=1:2:3\": the scanned quantity"},
         {with({"--cases", "."}),                   "--cases \".\": is a directory"},
         {with({"--cases", "missing.csv"}),         "--cases \"missing.csv\": cannot be read"},
         // clang-format on
@@ -592,6 +595,11 @@ TEST(Executable, OutputFailuresGiveOneLineAndStatusOne) {
     EXPECT_EQ(drawn.status, 0) << drawn.err;
     EXPECT_EQ(test::count(drawn.out, "\n"), 6u);
     EXPECT_NE(dir.read("p.svg").find("<svg"), std::string::npos);
+    // And --help, written, fits a screen of 24 lines of 80 columns.
+    const test::Result help = table_run({"--help"});
+    EXPECT_LE(test::count(help.out, "\n"), 24u);
+    for (std::size_t at = 0, nl; (nl = help.out.find('\n', at)) != std::string::npos; at = nl + 1)
+        EXPECT_LE(nl - at, 80u);
 }
 
 }  // namespace
