@@ -210,7 +210,7 @@ TEST(Cases, ScansListsAndKineticEnergy) {
         {"momentum=0.1:1000:5log",   nullptr,         {0.1f, 1.0f, 10.0f, 100.0f, 1000.0f}},
         {"momentum=1:3:5",           nullptr,         {1.0f, 1.5f, 2.0f, 2.5f, 3.0f}},
         {"momentum=100MeV/c:1000MeV/c:2", nullptr,  {0.1f, 1.0f}},
-        {nullptr,                    "0.5,1 GeV/c,2GeV/c", {0.5f, 1.0f, 2.0f}},
+        {nullptr,                    "0.5GeV/c,1 GeV/c,2GeV/c", {0.5f, 1.0f, 2.0f}},
         // clang-format on
     };
     for (const auto& r : rows) {
