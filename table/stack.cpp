@@ -184,7 +184,7 @@ physics::Interaction interaction(const Particle& particle, const Layer& layer, f
 }
 
 // The slices of any run end long before this; a bound for the loop only.
-constexpr std::int64_t slice_limit = 100'000'000;
+constexpr std::int64_t slice_limit = 10'000'000;
 
 }  // namespace
 
@@ -281,6 +281,12 @@ Result run(const Particle& particle, float p0, std::span<const Layer> layers,
                 break;
             }
             const bool last = dx == remaining;
+            if (!last && t - loss > w.tc && (depth + dx == depth || t - loss == t)) {
+                // The slice moves neither depth nor energy in single
+                // precision: the walk would never end.
+                res.failure = Failure::stalled;
+                break;
+            }
             if (t - loss <= w.tc) {
                 // It stops in this slice: where the mean loss reaches the
                 // cut-off, by linear interpolation; that part is a slice of

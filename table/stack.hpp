@@ -56,7 +56,7 @@ float cutoff(float mass);
 // mean loss for a slice (never for a Z from 1 to 92 above the cut-off), or
 // the slices would not end, or the entrance energy is beyond single precision
 // (out_of_range: no layer rows, and a total row of zeros).
-enum class Failure : std::uint8_t { none, no_loss, too_many_slices, out_of_range };
+enum class Failure : std::uint8_t { none, no_loss, too_many_slices, stalled, out_of_range };
 
 // A row of the result: one layer, or the whole stack. The first group
 // belongs to the layer (or the whole stack), the second is what the particle

@@ -429,6 +429,10 @@ bool stack_rows(std::string& out, const StackPlan& plan, std::size_t n, Format f
                                  ": not carried further");
     if (res.failure == stack::Failure::out_of_range)
         warn(stack_warnings, "the momentum squared is beyond single precision: nothing computed");
+    if (res.failure == stack::Failure::stalled)
+        warn(stack_warnings, "a slice in layer " + where +
+                                 " changes neither depth nor energy in single precision: not "
+                                 "carried further");
     if (res.failure == stack::Failure::too_many_slices)
         warn(stack_warnings, "too many slices in layer " + where + ": not carried further");
     if (f == Format::json) {
