@@ -21,10 +21,14 @@ constexpr double gev(double mev) {
 }
 
 const Particle particle_table[] = {
-    {"e-", static_cast<float>(gev(0.51099895)), 0, false, "electron; no nuclear section", "0.51099895"},
-    {"e+", static_cast<float>(gev(0.51099895)), 0, false, "positron; no nuclear section", "0.51099895"},
-    {"mu-", static_cast<float>(gev(105.6583755)), 0, false, "muon; no nuclear section", "105.6583755"},
-    {"mu+", static_cast<float>(gev(105.6583755)), 0, false, "muon; no nuclear section", "105.6583755"},
+    {"e-", static_cast<float>(gev(0.51099895)), 0, false, "electron; no nuclear section",
+     "0.51099895"},
+    {"e+", static_cast<float>(gev(0.51099895)), 0, false, "positron; no nuclear section",
+     "0.51099895"},
+    {"mu-", static_cast<float>(gev(105.6583755)), 0, false, "muon; no nuclear section",
+     "105.6583755"},
+    {"mu+", static_cast<float>(gev(105.6583755)), 0, false, "muon; no nuclear section",
+     "105.6583755"},
     {"pi+", static_cast<float>(gev(139.57039)), 20, true, "pion", "139.57039"},
     {"pi-", static_cast<float>(gev(139.57039)), 20, true, "pion", "139.57039"},
     {"K+", static_cast<float>(gev(493.677)), 15.5f, true, "kaon", "493.677"},
@@ -32,7 +36,8 @@ const Particle particle_table[] = {
     {"p", static_cast<float>(gev(938.27208816)), 31, false, "proton", "938.27208816"},
     {"pbar", static_cast<float>(gev(938.27208816)), 34, true,
      "antiproton; much larger siga at low momentum", "938.27208816"},
-    {"d", static_cast<float>(gev(1875.61294257)), 0, false, "deuteron; give --siga", "1875.61294257"},
+    {"d", static_cast<float>(gev(1875.61294257)), 0, false, "deuteron; give --siga",
+     "1875.61294257"},
     {"t", static_cast<float>(gev(2808.92113298)), 0, false, "triton; give --siga", "2808.92113298"},
 };
 

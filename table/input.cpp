@@ -5,12 +5,12 @@
 
 #include <cerrno>
 #include <charconv>
+#include <cmath>
 #include <cstring>
 #include <fstream>
 #include <iostream>
-#include <sstream>
-#include <cmath>
 #include <span>
+#include <sstream>
 
 #include "session/single.hpp"
 
@@ -199,8 +199,8 @@ std::string read_input(std::string_view option, const std::string& file, std::st
         std::ifstream in(file, std::ios::binary);
         if (!in)
             bad(option, file,
-                std::string("cannot be read: ") + std::strerror(errno) + " (" +
-                    std::string(what) + ")");
+                std::string("cannot be read: ") + std::strerror(errno) + " (" + std::string(what) +
+                    ")");
         text << in.rdbuf();
     }
     std::string s = text.str();

@@ -151,7 +151,8 @@ int run(Run& r) {
 
     if (r.stacks.given()) {
         if (!r.cases.empty() || r.report || !r.list.empty() || !r.y.empty())
-            throw Bad("--cases, --report, --list and --y do not go with --layer, --stack or --range");
+            throw Bad(
+                "--cases, --report, --list and --y do not go with --layer, --stack or --range");
         Out out;
         const int status = run_stacks(r.stacks, StackRun{r.o, f, r.plot}, out);
         out.flush();
@@ -275,8 +276,7 @@ int run(Run& r) {
         const Setup& s = one[0];
         std::vector<std::string> titles;
         for (const std::string& y : ys) titles.push_back(column_title(y));
-        data->draw(r.plot, column_title(x_key(s.sweep.vary)), titles,
-                   s.sweep.scan && s.sweep.log);
+        data->draw(r.plot, column_title(x_key(s.sweep.vary)), titles, s.sweep.scan && s.sweep.log);
     }
     return 0;
 }

@@ -44,8 +44,8 @@ void check_plot(const std::string& file) {
     errno = 0;
     if (::stat(dir.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) ||
         ::access(dir.c_str(), W_OK) != 0)
-        throw std::runtime_error("--plot \"" + printable(file) + "\": directory " +
-                                 printable(dir) + " cannot be written (" +
+        throw std::runtime_error("--plot \"" + printable(file) + "\": directory " + printable(dir) +
+                                 " cannot be written (" +
                                  std::strerror(errno == 0 ? ENOTDIR : errno) + ")");
 }
 

@@ -281,9 +281,10 @@ Result run(const Particle& particle, float p0, std::span<const Layer> layers,
                 break;
             }
             const bool last = dx == remaining;
-            if (!last && t - loss > w.tc && (depth + dx == depth || t - loss == t)) {
-                // The slice moves neither depth nor energy in single
-                // precision: the walk would never end.
+            if (!last && options.slowing && t - loss > w.tc && t - loss == t) {
+                // With slowing a slice should lose about a step of the
+                // energy; one that loses nothing in single precision (the
+                // rates of a mass of a few eV) would never end the walk.
                 res.failure = Failure::stalled;
                 break;
             }

@@ -54,7 +54,8 @@ float cutoff(float mass);
 
 // Why a stack could not be carried to its end: the formulas gave no positive
 // mean loss for a slice (never for a Z from 1 to 92 above the cut-off), or
-// the slices would not end, or the entrance energy is beyond single precision
+// the slices would not end (too many, or stalled: a slice with slowing loses
+// nothing in single precision), or the entrance energy is beyond single precision
 // (out_of_range: no layer rows, and a total row of zeros).
 enum class Failure : std::uint8_t { none, no_loss, too_many_slices, stalled, out_of_range };
 

@@ -431,8 +431,8 @@ bool stack_rows(std::string& out, const StackPlan& plan, std::size_t n, Format f
         warn(stack_warnings, "the momentum squared is beyond single precision: nothing computed");
     if (res.failure == stack::Failure::stalled)
         warn(stack_warnings, "a slice in layer " + where +
-                                 " changes neither depth nor energy in single precision: not "
-                                 "carried further");
+                                 " loses no energy in single precision: not carried "
+                                 "further");
     if (res.failure == stack::Failure::too_many_slices)
         warn(stack_warnings, "too many slices in layer " + where + ": not carried further");
     if (f == Format::json) {
@@ -486,11 +486,11 @@ bool stack_rows(std::string& out, const StackPlan& plan, std::size_t n, Format f
 }
 
 int run_stacks(const StackOptions& s, const StackRun& run, Out& out) {
-    const StackPlan plan =
-        plan_stacks(s, run.o,
-                    s.file.empty() ? std::string()
-                                   : read_input("--stack", s.file,
-                                                "one layer a line, or - for standard input"));
+    const StackPlan plan = plan_stacks(
+        s, run.o,
+        s.file.empty()
+            ? std::string()
+            : read_input("--stack", s.file, "one layer a line, or - for standard input"));
     std::optional<PlotData> data;
     if (!run.plot.empty()) {
         if (plan.range)

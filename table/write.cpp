@@ -3,13 +3,13 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <limits>
-#include <algorithm>
-#include <cstdio>
 #include <stdexcept>
 
 #include "session/single.hpp"

@@ -346,8 +346,8 @@ TEST(Stack, OddStacksGiveFiniteResults) {
         }
     }
     // A particle of 0.9 eV/c2 at 2 GeV/c in 3 m of air (found by the fuzzer):
-    // its slices move neither depth nor energy in single precision, and the
-    // walk says so at once instead of running to the slice bound.
+    // its slices lose nothing in single precision, and the walk says so at
+    // once instead of running to the slice bound.
     const stack::Result r = run(Particle{9e-10f, true, 31.0f, -1.0f}, 2.0f, {air(300.0f)}, true);
     EXPECT_EQ(r.failure, stack::Failure::stalled);
     EXPECT_TRUE(finite_row(r.total));

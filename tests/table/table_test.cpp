@@ -193,8 +193,10 @@ TEST(Catalogue, EntriesHoldTheReferenceValues) {
     EXPECT_NE(list.find("\np        938.27208816   31            proton\n"), std::string::npos);
     list.clear();
     list_materials(list);
-    EXPECT_NE(list.find("\ntechnetium             (give --density) Tc (Z 43)\n"), std::string::npos);
-    EXPECT_NE(list.find("\nzirconium              6.506            Zr (Z 40)\n"), std::string::npos);
+    EXPECT_NE(list.find("\ntechnetium             (give --density) Tc (Z 43)\n"),
+              std::string::npos);
+    EXPECT_NE(list.find("\nzirconium              6.506            Zr (Z 40)\n"),
+              std::string::npos);
 }
 
 // Scans and lists: the ends of a scan are the values as given, the points
@@ -415,9 +417,9 @@ TEST(Executable, WaterAndItsFormulaGiveTheSameBits) {
 // mixture, command-line options as defaults for empty cells; the CSV has
 // element columns up to the largest mixture of the file.
 TEST(Executable, CaseFileFromStandardInput) {
-    const test::Result r =
-        table_run({"--cases", "-", "--format", "csv", "--particle", "p", "--thickness", "1cm"},
-                  "\xef\xbb\xbfmomentum,material,density\n1,copper,\n2,\"H:0.1119,O:0.8881\",1\n3,Pb,\n");
+    const test::Result r = table_run(
+        {"--cases", "-", "--format", "csv", "--particle", "p", "--thickness", "1cm"},
+        "\xef\xbb\xbfmomentum,material,density\n1,copper,\n2,\"H:0.1119,O:0.8881\",1\n3,Pb,\n");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(test::count(r.out, "\n"), 4u);
     EXPECT_NE(r.out.find(",ab_cs_mb_2,warnings\n"), std::string::npos);
@@ -544,9 +546,9 @@ TEST(Executable, TextColumnsStayInLine) {
 // Each gives one line, status 1, nothing on standard output and no image.
 TEST(Executable, OutputFailuresGiveOneLineAndStatusOne) {
     test::Scratch dir;
-    const std::vector<std::string> scan = {TABLE_EXE,  "--particle", "p",           "--scan",
-                                           "momentum=1:10:5log", "--material", "Cu",
-                                           "--thickness", "1cm"};
+    const std::vector<std::string> scan = {TABLE_EXE, "--particle",         "p",
+                                           "--scan",  "momentum=1:10:5log", "--material",
+                                           "Cu",      "--thickness",        "1cm"};
     const auto plus = [&](std::vector<std::string> more) {
         std::vector<std::string> a = scan;
         a.insert(a.end(), more.begin(), more.end());
@@ -564,10 +566,16 @@ TEST(Executable, OutputFailuresGiveOneLineAndStatusOne) {
         // 1 to 2 MeV/c protons stop in 1 cm of copper: no mean loss anywhere.
         {{TABLE_EXE, "--particle", "p", "--scan", "momentum=0.001:0.002:5", "--material", "Cu",
           "--thickness", "1cm", "--plot", dir.file("b.png"), "--y", "mean_loss_mev"},
-         false, false, "mean_loss_mev has no value at any point"},
-        {{TABLE_EXE, "--list", "materials"}, false, true,
+         false,
+         false,
+         "mean_loss_mev has no value at any point"},
+        {{TABLE_EXE, "--list", "materials"},
+         false,
+         true,
          "zefrin-table: standard output: No space left on device\n"},
-        {{TABLE_EXE, "--help"}, false, true,
+        {{TABLE_EXE, "--help"},
+         false,
+         true,
          "zefrin-table: standard output: No space left on device\n"},
     };
     for (const auto& r : rows) {
