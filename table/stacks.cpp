@@ -428,7 +428,9 @@ bool stack_rows(std::string& out, const StackPlan& plan, std::size_t n, Format f
         warn(stack_warnings, "the mean-loss formula gives no positive loss in layer " + where +
                                  ": not carried further");
     if (res.failure == stack::Failure::out_of_range)
-        warn(stack_warnings, "the momentum squared is beyond single precision: nothing computed");
+        warn(stack_warnings,
+             "a momentum above 1e16 GeV/c is beyond the single-precision "
+             "formulas: nothing computed");
     if (res.failure == stack::Failure::stalled)
         warn(stack_warnings, "a slice in layer " + where +
                                  " loses no energy in single precision: not carried "

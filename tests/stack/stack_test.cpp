@@ -351,6 +351,10 @@ TEST(Stack, OddStacksGiveFiniteResults) {
     const stack::Result r = run(Particle{9e-10f, true, 31.0f, -1.0f}, 2.0f, {air(300.0f)}, true);
     EXPECT_EQ(r.failure, stack::Failure::stalled);
     EXPECT_TRUE(finite_row(r.total));
+    // At 4e17 GeV/c the composite angle is no longer finite (the fuzzer's
+    // find); above 1e16 GeV/c nothing is computed, at 1e16 everything is.
+    EXPECT_EQ(run(proton, 4e17f, {air(100.0f)}, true).failure, stack::Failure::out_of_range);
+    EXPECT_EQ(run(proton, 1e16f, {air(100.0f)}, true).failure, stack::Failure::none);
 }
 
 }  // namespace
