@@ -43,6 +43,8 @@ StackLayer layer_of(const std::string& label, std::string_view whole, std::strin
     const float length = q.areal ? length_of(q.value, rho) : q.value;
     if (!(length > 0.0f) || !std::isfinite(length))
         bad(label, whole, "the thickness must be positive (um, mm, cm, m or g/cm2)");
+    if (!std::isfinite(length * rho))
+        bad(label, whole, "thickness times density is beyond single precision in g/cm2");
     l.layer = stack::Layer{m.elements, rho, length};
     return l;
 }

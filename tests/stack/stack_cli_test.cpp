@@ -89,6 +89,7 @@ TEST(StackExecutable, BadInputGivesOneLineAndStatusTwo) {
         {{"--layer", "water@1cm@0"},                     "density must be positive"},
         {{"--layer", "water@1cm@x"},                     "--layer"},
         {{"--layer", "a@1cm@1@1"},                       "MATERIAL@THICKNESS"},
+        {{"--layer", "P88@2@2e38"},                      "thickness times density is beyond single"},
         {{"--layer", "water@1cm", "--material", "Si"},   "--material \"Si\""},
         {{"--layer", "water@1cm", "--thickness", "1"},   "--thickness"},
         {{"--layer", "water@1cm", "--stack", "s.txt"},   "not both"},
