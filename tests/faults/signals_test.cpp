@@ -21,9 +21,10 @@ struct Caught {
 };
 
 // The six signals with a line of their own, then those that close the log
-// without a line and end the process as their default action would.
+// without a line and end the process as their default action would (the
+// real-time signals among them, whose numbers are known at run time).
 // clang-format off
-constexpr Caught caught[] = {
+const Caught caught[] = {
     {SIGINT,    "Interrupt\n",          Then::status_1},
     {SIGTERM,   "Killed\n",             Then::status_1},
     {SIGQUIT,   "Quit signal\n",        Then::aborts},
@@ -38,6 +39,12 @@ constexpr Caught caught[] = {
     {SIGPROF,   "",                     Then::raised_again},
     {SIGXCPU,   "",                     Then::raised_again},
     {SIGPWR,    "",                     Then::raised_again},
+    {SIGIO,     "",                     Then::raised_again},
+    {SIGSTKFLT, "",                     Then::raised_again},
+    {SIGSYS,    "",                     Then::raised_again},
+    {SIGRTMIN,  "",                     Then::raised_again},
+    {SIGRTMIN + 5, "",                  Then::raised_again},
+    {SIGRTMAX,  "",                     Then::raised_again},
 };
 // clang-format on
 
@@ -225,6 +232,7 @@ const Ignored ignored[] = {
     {"both ignored at start, quit sent", {SIGINT, SIGQUIT}, SIGQUIT},
     {"hang-up ignored at start (nohup)", {SIGHUP}, SIGHUP},
     {"user signal 1 ignored at start", {SIGUSR1}, SIGUSR1},
+    {"a real-time signal ignored at start", {SIGRTMIN}, SIGRTMIN},
 };
 
 // The signal comes while the question waits, and again at the next prompt 1.

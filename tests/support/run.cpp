@@ -150,9 +150,8 @@ void nonblock(int fd) {
         ::close(1);
     if (o.close_stderr)
         ::close(2);
-    for (int sig : {SIGTERM, SIGTRAP, SIGFPE, SIGABRT, SIGHUP, SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM,
-                    SIGPROF, SIGXCPU, SIGPWR})
-        ::signal(sig, SIG_DFL);
+    // Every signal in its default action (some cannot be set: no matter).
+    for (int sig = 1; sig < NSIG; ++sig) ::signal(sig, SIG_DFL);
     // Signals that dump core by default leave no file behind.
     const rlimit no_core{0, 0};
     ::setrlimit(RLIMIT_CORE, &no_core);
