@@ -202,7 +202,8 @@ TEST(SignalsTwoAtOnce, OneLineAndOneEnding) {
         SCOPED_TRACE(std::to_string(pair[0]) + " then " + std::to_string(pair[1]));
         Scratch dir;
         Options o;
-        o.steps = {feed(empty_answers), await(p4), send(pair[0]), send(pair[1]), pause_ms(200)};
+        o.steps = {feed(empty_answers), await(p4), send(pair[0]), send(pair[1])};
+        o.keep_input_open = true;  // until the signals have ended the run
         const Result r = run(dir, o);
         bool matched = false;
         for (const Caught& c : caught) {
@@ -243,8 +244,8 @@ TEST(SignalsIgnoredAtStart, StayIgnoredWhileAPromptWaits) {
         Options o;
         o.ignore_signals = row.at_start;
         // clang-format off
-        o.steps = {feed(empty_answers), await(p4),    send(row.sig), pause_ms(200),
-                   feed("y\n"),         await(p1, 2), send(row.sig), pause_ms(200),
+        o.steps = {feed(empty_answers), await(p4),    send(row.sig), await_waiting_for_input(),
+                   feed("y\n"),         await(p1, 2), send(row.sig), await_waiting_for_input(),
                    feed("\n\n\nn\n")};
         // clang-format on
         const Result r = run(dir, o);
@@ -280,8 +281,9 @@ TEST(SignalsIgnoredAtStart, TerminationStillCaught) {
     Options o;
     o.ignore_sigint = true;
     o.ignore_sigquit = true;
-    o.steps = {feed(empty_answers), await(p4),     send(SIGINT), send(SIGQUIT),
-               pause_ms(100),       send(SIGTERM), pause_ms(200)};
+    o.steps = {feed(empty_answers),       await(p4),    send(SIGINT), send(SIGQUIT),
+               await_waiting_for_input(), send(SIGTERM)};
+    o.keep_input_open = true;  // until the termination has ended the run
     const Result r = run(dir, o);
     expect_ending(r, caught[1]);
     EXPECT_TRUE(same_text(r.out, copper_cycle()));
