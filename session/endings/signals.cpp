@@ -35,7 +35,29 @@ constexpr Row rows[] = {
 #ifdef SIGPWR
     {SIGPWR, nullptr, Ending::reraised, true},
 #endif
+#ifdef SIGIO
+    {SIGIO, nullptr, Ending::reraised, true},
+#elif defined(SIGPOLL)
+    {SIGPOLL, nullptr, Ending::reraised, true},
+#endif
+#ifdef SIGSTKFLT
+    {SIGSTKFLT, nullptr, Ending::reraised, true},
+#endif
+    {SIGSYS, nullptr, Ending::reraised, true},
 };
+
+// The real-time signals end as the re-raised ones. Their range is known at
+// run time only (the C library keeps some for itself): taken once at start,
+// so that a handler reads plain numbers. An empty range where there is none.
+constexpr Row realtime{0, nullptr, Ending::reraised, true};
+int rt_first = 1, rt_last = 0;
+
+const Row* row_of(int sig) noexcept {
+    for (const Row& r : rows)
+        if (r.sig == sig)
+            return &r;
+    return sig >= rt_first && sig <= rt_last ? &realtime : nullptr;
+}
 
 // While the main path holds signals back (see Deferred), a caught signal
 // only leaves its number here; the path ends the run when it lets go.
@@ -49,15 +71,16 @@ static_assert(std::atomic<int>::is_always_lock_free);
     // ending taken up on the main path blocks them here.
     hold_signals();
     release_units();
-    for (const Row& r : rows) {
-        if (r.sig != sig) continue;
-        if (r.ending == Ending::reraised) reraise(sig, Moment::in_handler);
-        say(r.text);
-        close_units(Moment::in_handler);
-        if (r.ending == Ending::line_exit) ::_exit(1);
-        abort_now();
-    }
-    ::_exit(1);
+    const Row* r = row_of(sig);
+    if (r == nullptr)
+        ::_exit(1);
+    if (r->ending == Ending::reraised)
+        reraise(sig, Moment::in_handler);
+    say(r->text);
+    close_units(Moment::in_handler);
+    if (r->ending == Ending::line_exit)
+        ::_exit(1);
+    abort_now();
 }
 
 void on_signal(int sig) {
@@ -72,25 +95,34 @@ sigset_t caught() {
     sigset_t set;
     sigemptyset(&set);
     for (const Row& r : rows) sigaddset(&set, r.sig);
+    for (int sig = rt_first; sig <= rt_last; ++sig) sigaddset(&set, sig);
     return set;
+}
+
+void install(const Row& r, int sig, const struct sigaction& sa) {
+    if (r.keeps_ignored) {
+        struct sigaction old {};
+        if (::sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_IGN)
+            return;
+    }
+    ::sigaction(sig, &sa, nullptr);
 }
 
 }  // namespace
 
 void catch_signals() {
+#ifdef SIGRTMIN
+    rt_first = SIGRTMIN;
+    rt_last = SIGRTMAX;
+#endif
     struct sigaction sa {};
     sa.sa_handler = on_signal;
     sa.sa_mask = caught();  // one handler at a time
     // No SA_RESTART: a write waiting for room gives up with EINTR, so a held
     // signal is taken without waiting for a stalled reader.
     sa.sa_flags = 0;
-    for (const Row& r : rows) {
-        if (r.keeps_ignored) {
-            struct sigaction old {};
-            if (::sigaction(r.sig, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
-        }
-        ::sigaction(r.sig, &sa, nullptr);
-    }
+    for (const Row& r : rows) install(r, r.sig, sa);
+    for (int sig = rt_first; sig <= rt_last; ++sig) install(realtime, sig, sa);
 }
 
 void hold_signals() noexcept {

@@ -9,9 +9,12 @@ namespace zefrin::endings {
 // Installs the handlers. Interrupt and termination end with their line and
 // status 1; quit, floating-point exception, trace trap and abort with their
 // line and the abort signal; hang-up, the user signals, the timers, the CPU
-// limit and power failure close the units and take their default action
+// limit, power failure, pollable input, the stack fault, the bad system call
+// and every real-time signal close the units and take their default action
 // again, without a line. A signal that was ignored when the program started
-// stays ignored (termination and the traps excepted).
+// stays ignored (termination and the traps excepted). The faults of the
+// program itself (SIGSEGV, SIGBUS, SIGILL) are left to their default: its
+// state is not to be trusted then.
 void catch_signals();
 
 // Blocks the caught signals for the rest of the run, so an ending is not cut

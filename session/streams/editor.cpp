@@ -41,6 +41,9 @@ termios before;
 std::atomic<bool> holding{false};
 static_assert(std::atomic<bool>::is_always_lock_free);
 
+// The errno of the read that failed while the editor read the line, or 0.
+int read_error = 0;
+
 volatile sig_atomic_t resumed = 0;
 volatile sig_atomic_t resized = 0;
 struct sigaction stop_action;
@@ -125,6 +128,8 @@ int next_char(EditLine* e, wchar_t* wc) {
             ::poll(&p, 1, -1);
             continue;
         }
+        if (r < 0)
+            read_error = errno;
         if (r <= 0)
             return r == 0 ? 0 : -1;
         const std::size_t k = std::mbrtowc(wc, &c, 1, &shift);
@@ -232,8 +237,9 @@ void prompt(const char* text, std::size_t n) {
     shown[n] = '\0';
 }
 
-keyboard::Got read_line(char (&head)[keyboard::kept], std::size_t& n) {
+keyboard::Got read_line(char (&head)[keyboard::kept], std::size_t& n, int& error) {
     n = 0;
+    read_error = 0;
     // A stop or a resize since the last answer: nothing is drawn yet.
     resumed = 0;
     if (resized) {
@@ -248,6 +254,12 @@ keyboard::Got read_line(char (&head)[keyboard::kept], std::size_t& n) {
     const char* line = el_gets(el, &count);
     holding.store(false);
     shown[0] = '\0';
+    // libedit gives no line for a failed read (count -1) and for the end of
+    // input alike: the read itself tells them apart.
+    if (read_error != 0) {
+        error = read_error;
+        return keyboard::Got::failed;
+    }
     if (line == nullptr || count <= 0)
         return keyboard::Got::end;
     std::size_t len = static_cast<std::size_t>(count);

@@ -19,9 +19,10 @@ bool active();
 void prompt(const char* text, std::size_t n);
 
 // Reads one answer after the prompt given last, edited at the terminal, as
-// reader::read_line does; a line that is not empty joins that prompt's
-// history.
-keyboard::Got read_line(char (&head)[keyboard::kept], std::size_t& n);
+// keyboard::read_line does; a line that is not empty joins that prompt's
+// history. Got::failed when a read of the terminal failed, its errno in
+// error; Got::end at the end of input (Ctrl-D on an empty line).
+keyboard::Got read_line(char (&head)[keyboard::kept], std::size_t& n, int& error);
 
 // Puts the terminal back in the mode it had before the editor took it, if it
 // has it now. For every ending of the run; async-signal-safe.

@@ -56,7 +56,7 @@ void reset() {
 int error() { return in.error; }
 
 Got read_line(char (&head)[kept], std::size_t& n) {
-    if (editor::active()) return editor::read_line(head, n);
+    if (editor::active()) return editor::read_line(head, n, in.error);
     n = 0;
     bool any = false;
     for (;;) {

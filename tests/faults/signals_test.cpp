@@ -21,9 +21,10 @@ struct Caught {
 };
 
 // The six signals with a line of their own, then those that close the log
-// without a line and end the process as their default action would.
+// without a line and end the process as their default action would (the
+// real-time signals among them, whose numbers are known at run time).
 // clang-format off
-constexpr Caught caught[] = {
+const Caught caught[] = {
     {SIGINT,    "Interrupt\n",          Then::status_1},
     {SIGTERM,   "Killed\n",             Then::status_1},
     {SIGQUIT,   "Quit signal\n",        Then::aborts},
@@ -38,6 +39,12 @@ constexpr Caught caught[] = {
     {SIGPROF,   "",                     Then::raised_again},
     {SIGXCPU,   "",                     Then::raised_again},
     {SIGPWR,    "",                     Then::raised_again},
+    {SIGIO,     "",                     Then::raised_again},
+    {SIGSTKFLT, "",                     Then::raised_again},
+    {SIGSYS,    "",                     Then::raised_again},
+    {SIGRTMIN,  "",                     Then::raised_again},
+    {SIGRTMIN + 5, "",                  Then::raised_again},
+    {SIGRTMAX,  "",                     Then::raised_again},
 };
 // clang-format on
 
@@ -195,7 +202,8 @@ TEST(SignalsTwoAtOnce, OneLineAndOneEnding) {
         SCOPED_TRACE(std::to_string(pair[0]) + " then " + std::to_string(pair[1]));
         Scratch dir;
         Options o;
-        o.steps = {feed(empty_answers), await(p4), send(pair[0]), send(pair[1]), pause_ms(200)};
+        o.steps = {feed(empty_answers), await(p4), send(pair[0]), send(pair[1])};
+        o.keep_input_open = true;  // until the signals have ended the run
         const Result r = run(dir, o);
         bool matched = false;
         for (const Caught& c : caught) {
@@ -225,6 +233,7 @@ const Ignored ignored[] = {
     {"both ignored at start, quit sent", {SIGINT, SIGQUIT}, SIGQUIT},
     {"hang-up ignored at start (nohup)", {SIGHUP}, SIGHUP},
     {"user signal 1 ignored at start", {SIGUSR1}, SIGUSR1},
+    {"a real-time signal ignored at start", {SIGRTMIN}, SIGRTMIN},
 };
 
 // The signal comes while the question waits, and again at the next prompt 1.
@@ -235,8 +244,8 @@ TEST(SignalsIgnoredAtStart, StayIgnoredWhileAPromptWaits) {
         Options o;
         o.ignore_signals = row.at_start;
         // clang-format off
-        o.steps = {feed(empty_answers), await(p4),    send(row.sig), pause_ms(200),
-                   feed("y\n"),         await(p1, 2), send(row.sig), pause_ms(200),
+        o.steps = {feed(empty_answers), await(p4),    send(row.sig), await_waiting_for_input(),
+                   feed("y\n"),         await(p1, 2), send(row.sig), await_waiting_for_input(),
                    feed("\n\n\nn\n")};
         // clang-format on
         const Result r = run(dir, o);
@@ -272,8 +281,9 @@ TEST(SignalsIgnoredAtStart, TerminationStillCaught) {
     Options o;
     o.ignore_sigint = true;
     o.ignore_sigquit = true;
-    o.steps = {feed(empty_answers), await(p4),     send(SIGINT), send(SIGQUIT),
-               pause_ms(100),       send(SIGTERM), pause_ms(200)};
+    o.steps = {feed(empty_answers),       await(p4),    send(SIGINT), send(SIGQUIT),
+               await_waiting_for_input(), send(SIGTERM)};
+    o.keep_input_open = true;  // until the termination has ended the run
     const Result r = run(dir, o);
     expect_ending(r, caught[1]);
     EXPECT_TRUE(same_text(r.out, copper_cycle()));

@@ -115,8 +115,9 @@ TEST(StreamsNonBlocking, InputWaitsForTheNextLine) {
     Scratch dir;
     Options o;
     o.stdin_nonblocking = true;
-    o.steps = {feed("\n"), await(p2),     pause_ms(300), feed("\n\n"),
-               await(p4),  pause_ms(300), feed("n\n")};
+    o.steps = {feed("\n"),   await(p2), await_waiting_for_input(),
+               feed("\n\n"), await(p4), await_waiting_for_input(),
+               feed("n\n")};
     const Result r = run(dir, o);
     expect_exit(r, 0);
     EXPECT_EQ(r.err, "");
@@ -132,7 +133,7 @@ TEST(StreamsNonBlocking, OutputKeepsEveryLine) {
     Scratch dir;
     Options o;
     o.stdout_nonblocking = true;
-    o.steps = {feed(empty_cycles(cycles - 1) + "\n\n\nn\n"), pause_ms(500)};
+    o.steps = {feed(empty_cycles(cycles - 1) + "\n\n\nn\n"), await_output_stalled()};
     const Result r = run(dir, o);
     expect_exit(r, 0);
     EXPECT_EQ(r.err, "");

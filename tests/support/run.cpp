@@ -19,7 +19,6 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
-#include <thread>
 
 namespace zefrin::test {
 
@@ -95,20 +94,63 @@ bool drop_override() {
     return ::syscall(SYS_capset, &head, data) == 0;
 }
 
-// True when the process sleeps in write(2) to a file other than the standard
-// streams: its state S and the system call it waits in, from /proc.
-bool in_write(pid_t pid) {
+// The system call a process sleeps in (state S) and its first argument, from
+// /proc; nr -1 when it runs or is gone.
+struct Sleep {
+    long nr = -1;
+    long fd = -1;
+};
+
+Sleep sleep_of(pid_t pid) {
     std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
     std::string line;
     std::getline(stat, line);
     const std::size_t close = line.rfind(')');
     if (close == std::string::npos || close + 2 >= line.size() || line[close + 2] != 'S')
-        return false;
+        return {};
     std::ifstream sys("/proc/" + std::to_string(pid) + "/syscall");
-    long nr = -1;
-    std::string fd;
-    sys >> nr >> fd;
-    return sys && nr == SYS_write && std::stol(fd, nullptr, 16) > 2;
+    Sleep s;
+    std::string arg;
+    sys >> s.nr >> arg;
+    if (!sys)
+        return {};
+    s.fd = std::stol(arg, nullptr, 16);
+    return s;
+}
+
+bool is_poll(long nr) {
+#ifdef SYS_poll
+    if (nr == SYS_poll)
+        return true;
+#endif
+    return nr == SYS_ppoll;
+}
+
+// True when the process sleeps in write(2) to a file other than the standard
+// streams.
+bool in_write(pid_t pid) {
+    const Sleep s = sleep_of(pid);
+    return s.nr == SYS_write && s.fd > 2;
+}
+
+// True when no signal waits to be delivered to the process.
+bool none_pending(pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    int zero = 0;
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("SigPnd:", 0) == 0 || line.rfind("ShdPnd:", 0) == 0)
+            zero += std::stoull(line.substr(7), nullptr, 16) == 0;
+    return zero == 2;
+}
+
+bool waiting_for_input(pid_t pid) {
+    const Sleep s = sleep_of(pid);
+    return ((s.nr == SYS_read && s.fd == 0) || is_poll(s.nr)) && none_pending(pid);
+}
+
+bool output_stalled(pid_t pid) {
+    const Sleep s = sleep_of(pid);
+    return (s.nr == SYS_write && s.fd == 1) || is_poll(s.nr);
 }
 
 void nonblock(int fd) {
@@ -150,9 +192,8 @@ void nonblock(int fd) {
         ::close(1);
     if (o.close_stderr)
         ::close(2);
-    for (int sig : {SIGTERM, SIGTRAP, SIGFPE, SIGABRT, SIGHUP, SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM,
-                    SIGPROF, SIGXCPU, SIGPWR})
-        ::signal(sig, SIG_DFL);
+    // Every signal in its default action (some cannot be set: no matter).
+    for (int sig = 1; sig < NSIG; ++sig) ::signal(sig, SIG_DFL);
     // Signals that dump core by default leave no file behind.
     const rlimit no_core{0, 0};
     ::setrlimit(RLIMIT_CORE, &no_core);
@@ -279,11 +320,15 @@ Result run(const Scratch& dir, const Options& opt) {
                 close_in();
             } else if (s.kind == Step::close_output) {
                 close_out();
-            } else if (s.kind == Step::pause) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(s.number));
             } else if (s.kind == Step::blocked_in_write) {
                 if (!ended && !in_write(pid))
                     break;  // looked at again after the next poll (50 ms at most)
+            } else if (s.kind == Step::waiting_for_input) {
+                if (!ended && !waiting_for_input(pid))
+                    break;
+            } else if (s.kind == Step::output_stalled) {
+                if (!ended && !output_stalled(pid))
+                    break;
             } else if (s.kind == Step::call) {
                 s.action();
             }
@@ -291,11 +336,12 @@ Result run(const Scratch& dir, const Options& opt) {
         }
         if (step == steps.size() && !opt.keep_input_open)
             close_in();
+        const bool hold_output = step < steps.size() && steps[step].kind == Step::output_stalled;
 
         pollfd fds[3];
         int n = 0;
         int iout = -1, ierr = -1, iin = -1;
-        if (out_open)
+        if (out_open && !hold_output)
             fds[iout = n++] = {out[0], POLLIN, 0};
         if (err_open)
             fds[ierr = n++] = {err[0], POLLIN, 0};

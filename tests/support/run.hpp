@@ -32,7 +32,17 @@ class Scratch {
 
 // One thing the test does while the program runs, in order.
 struct Step {
-    enum Kind { feed, await, signal, close_input, close_output, pause, blocked_in_write, call };
+    enum Kind {
+        feed,
+        await,
+        signal,
+        close_input,
+        close_output,
+        blocked_in_write,
+        waiting_for_input,
+        output_stalled,
+        call
+    };
     Kind kind;
     std::string text;                   // feed: bytes to send; await: text to wait for on stdout
     int number = 1;                     // await: how many times; signal: the signal; pause: ms
@@ -56,12 +66,20 @@ inline Step close_input() {
 inline Step close_output() {
     return {Step::close_output, {}};
 }
-inline Step pause_ms(int ms) {
-    return {Step::pause, {}, ms};
-}
 // Waits until the program is blocked in write(2) (or has ended).
 inline Step await_blocked_in_write() {
     return {Step::blocked_in_write, {}};
+}
+// Waits until the program sleeps waiting for input, in read(2) of standard
+// input or in poll(2), with no signal pending (or has ended).
+inline Step await_waiting_for_input() {
+    return {Step::waiting_for_input, {}};
+}
+// Reads nothing of standard output until the program sleeps waiting for room
+// on it, in write(2) to it or in poll(2) (or has ended): a reader that
+// falls behind.
+inline Step await_output_stalled() {
+    return {Step::output_stalled, {}};
 }
 // Runs f in the test (another session, say) while the program waits.
 inline Step call(std::function<void()> f) {

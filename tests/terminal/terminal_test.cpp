@@ -36,16 +36,19 @@ bool within_10s(const std::function<bool()>& ready) {
 // The program in a 100 x 40 window of a tmux server of its own (its socket
 // in the scratch directory), run as a job of a shell that notes the terminal
 // mode before and after it, and while it is stopped (then continues it with
-// fg), then its status.
+// fg), then its status. For a window that will be closed, the shell and the
+// program ignore the hang-up and standard error goes to the file err.
 struct Terminal {
     const Scratch& dir;
     const std::string tmux = "tmux -f /dev/null -S '" + dir.path() + "/tmux'";
-    explicit Terminal(const Scratch& d) : dir(d) {
+    explicit Terminal(const Scratch& d, bool to_close = false) : dir(d) {
         std::system(
             (tmux + " new-session -d -x 100 -y 40 \"cd '" + dir.path() +
-             "' && ulimit -c 0 && stty -g >before && set -m && '" + ZEFRIN_EXE +
-             "'; s=\\$?; if [ \\$s = 148 ]; then stty -g >stopped; fg >/dev/null; s=\\$?; fi; "
-             "stty -g >after; echo \\$s >status; sleep 60\"")
+             "' && ulimit -c 0 && stty -g >before && set -m && " +
+             (to_close ? "trap '' HUP && '" : "'") + ZEFRIN_EXE + (to_close ? "' 2>err" : "'") +
+             "; s=\\$?; if [ \\$s = 148 ]; then stty -g >stopped; fg >/dev/null; s=\\$?; fi; "
+             "stty -g >after; echo \\$s >status" +
+             (to_close ? "" : "; sleep 60") + "\"")
                 .c_str());
     }
     ~Terminal() { std::system((tmux + " kill-server 2>/dev/null").c_str()); }
@@ -123,16 +126,22 @@ TEST(EditingAtATerminal, CtrlZGivesTheTerminalBackAndContinuingDrawsTheLineAgain
 }
 
 // Every ending while an answer is being typed: its message, its status, and
-// the terminal in the mode it had before.
+// the terminal in the mode it had before. A broken pipe has no row: the
+// editor works only when standard output is the terminal, and a terminal
+// that goes away gives a hang-up and failed reads, not a broken pipe.
+constexpr int close_window = -1;  // in place of a signal: the window is closed
+
 struct Ending {
-    const char* keys;  // typed after "12" at prompt 1; else
-    int sig;           // this signal is sent to the program
-    const char* message;
+    const char* keys;     // typed after "12" at prompt 1; else
+    int sig;              // this signal is sent to the program
+    const char* message;  // on the screen; on standard error when the window is closed
     int status;
+    const char* then = nullptr;  // typed when the question shows
 };
 
 constexpr Ending endings[] = {
     {"q Enter", 0, p1, 0},  // a bad first answer: the normal end
+    {"BSpace BSpace Enter Enter Enter", 0, "continue [Y/N] ? n", 0, "n Enter"},  // after a report
     {"C-c", 0, "12Interrupt", 1},
     {"'C-\\'", 0, "12Quit signal", 128 + SIGABRT},
     {"BSpace BSpace C-d", 0, "sige (mb) fmt: end of file", 128 + SIGABRT},
@@ -141,6 +150,8 @@ constexpr Ending endings[] = {
     {nullptr, SIGTRAP, "12Trace trap", 128 + SIGABRT},
     {nullptr, SIGABRT, "12IOT Trap", 128 + SIGABRT},
     {nullptr, SIGHUP, "sige (mb) 12", 128 + SIGHUP},  // no line: raised again, log kept
+    // The read fails (EIO), not an end of file: the diagnostic says so.
+    {nullptr, close_window, "fmt: Input/output error\napparent state: unit 5", 128 + SIGABRT},
 };
 
 TEST(EditingAtATerminal, EveryEndingLeavesTheTerminalAsItWas) {
@@ -149,14 +160,24 @@ TEST(EditingAtATerminal, EveryEndingLeavesTheTerminalAsItWas) {
     for (const Ending& e : endings) {
         SCOPED_TRACE(e.message);
         Scratch dir;
-        Terminal t(dir);
+        Terminal t(dir, e.sig == close_window);
         ASSERT_TRUE(t.shows(p1));
         t.keys("12");
         ASSERT_TRUE(t.shows(std::string(p1) + "12"));
         if (e.keys != nullptr)
             t.keys(e.keys);
-        else
+        if (e.then != nullptr) {
+            ASSERT_TRUE(t.shows(p4)) << t.screen();
+            t.keys(e.then);
+        }
+        if (e.sig > 0)
             ::kill(t.program(), e.sig);
+        if (e.sig == close_window) {
+            std::system((t.tmux + " kill-window").c_str());
+            EXPECT_EQ(t.status(), e.status);
+            EXPECT_NE(dir.read("err").find(e.message), std::string::npos) << dir.read("err");
+            continue;  // no terminal left to have a mode
+        }
         EXPECT_EQ(t.status(), e.status) << t.screen();
         EXPECT_TRUE(t.shows(e.message)) << t.screen();
         EXPECT_FALSE(dir.read("before").empty());
