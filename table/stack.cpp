@@ -238,6 +238,9 @@ Result run(const Particle& particle, float p0, std::span<const Layer> layers,
             row.nuclear = true;
             row.lambda = x.tlam;
             row.share = x.al;
+            // A density so large that the nuclear sums leave single precision.
+            if (!(x.tlam > 0.0f) || !std::isfinite(x.tlam) || !std::isfinite(x.al))
+                res.failure = Failure::too_dense;
         }
         // The energy variance becomes a residual-range variance in this layer.
         w.vrange = 0.0f;
@@ -247,7 +250,7 @@ Result run(const Particle& particle, float p0, std::span<const Layer> layers,
         }
         float depth = 0.0f;
         bool stopped = !(t > w.tc);
-        while (!stopped && depth < layer.length) {
+        while (!stopped && depth < layer.length && res.failure == Failure::none) {
             if (++row.slices > slice_limit) {
                 res.failure = Failure::too_many_slices;
                 break;
@@ -316,8 +319,12 @@ Result run(const Particle& particle, float p0, std::span<const Layer> layers,
         row.depth = depth;
         row.depth_g = depth * layer.rho;
         if (row.nuclear) {
-            w.xint = w.xint + depth / row.lambda;
-            w.xabs = w.xabs + depth * row.share / row.lambda;
+            // A path of zero adds nothing, even where the interaction length
+            // of an absurdly dense layer rounds to zero.
+            if (depth > 0.0f) {
+                w.xint = w.xint + depth / row.lambda;
+                w.xabs = w.xabs + depth * row.share / row.lambda;
+            }
             row.p_int = one_minus_exp(w.xint);
             row.p_abs = one_minus_exp(w.xabs);
         }

@@ -56,8 +56,16 @@ float cutoff(float mass);
 // mean loss for a slice (never for a Z from 1 to 92 above the cut-off), or
 // the slices would not end (too many, or stalled: a slice with slowing loses
 // nothing in single precision), or the entrance energy is beyond single precision
-// (out_of_range: no layer rows, and a total row of zeros).
-enum class Failure : std::uint8_t { none, no_loss, too_many_slices, stalled, out_of_range };
+// (out_of_range: no layer rows, and a total row of zeros), or a layer so
+// dense that its nuclear sums leave single precision (too_dense).
+enum class Failure : std::uint8_t {
+    none,
+    no_loss,
+    too_many_slices,
+    stalled,
+    out_of_range,
+    too_dense
+};
 
 // A row of the result: one layer, or the whole stack. The first group
 // belongs to the layer (or the whole stack), the second is what the particle

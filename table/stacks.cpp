@@ -437,6 +437,9 @@ bool stack_rows(std::string& out, const StackPlan& plan, std::size_t n, Format f
         warn(stack_warnings, "a slice in layer " + where +
                                  " loses no energy in single precision: not carried "
                                  "further");
+    if (res.failure == stack::Failure::too_dense)
+        warn(stack_warnings, "the nuclear formulas leave single precision in layer " + where +
+                                 " (density too large): not carried further");
     if (res.failure == stack::Failure::too_many_slices)
         warn(stack_warnings, "too many slices in layer " + where + ": not carried further");
     if (f == Format::json) {
