@@ -9,20 +9,12 @@
 #include <vector>
 
 #include "run.hpp"
+#include "table_run.hpp"
 
 namespace {
 
 using namespace zefrin;
-
-test::Result table_run(std::vector<std::string> args, const std::string& input = "",
-                       const test::Scratch* dir = nullptr) {
-    test::Scratch own;
-    test::Options o;
-    o.argv = {TABLE_EXE};
-    o.argv.insert(o.argv.end(), args.begin(), args.end());
-    o.input = input;
-    return test::run(dir ? *dir : own, o);
-}
+using test::table_run;
 
 // The number after "key": in a JSON text, from position from on; NaN if
 // the key is missing or null.

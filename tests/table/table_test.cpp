@@ -12,21 +12,14 @@
 #include "table/catalogue.hpp"
 #include "table/evaluate.hpp"
 #include "table/input.hpp"
+#include "table_run.hpp"
 
 namespace {
 
 using namespace zefrin;
 using namespace zefrin::table;
 
-test::Result table_run(std::vector<std::string> args, const std::string& input = "",
-                       const test::Scratch* dir = nullptr) {
-    test::Scratch own;
-    test::Options o;
-    o.argv = {TABLE_EXE};
-    o.argv.insert(o.argv.end(), args.begin(), args.end());
-    o.input = input;
-    return test::run(dir ? *dir : own, o);
-}
+using test::table_run;
 
 // Values with units; the expected floats worked out by hand. A length in
 // metres goes the dialogue's way: 0.3 m is float(0.3) x 100 in single
