@@ -1,6 +1,7 @@
-// zefrin-table with stacks and ranges, on the executable: bad inputs, a
-// one-layer stack against the single-layer table, a stack file against
-// --layer, where a particle stops, and a range against PSTAR.
+// zefrin-table with stacks and ranges, on the executable: a one-layer stack
+// against the single-layer table, a stack file against --layer, where a
+// particle stops, and a range against PSTAR. Their bad inputs are rows of
+// the bad inputs in tests/table/table_test.cpp.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -61,67 +62,6 @@ const std::vector<std::string> proton = {"--particle", "p", "--kinetic-energy", 
 std::vector<std::string> with(std::vector<std::string> a, const std::vector<std::string>& b) {
     a.insert(a.end(), b.begin(), b.end());
     return a;
-}
-
-// Every bad stack input: status 2, one line on standard error naming the
-// option, nothing on standard output.
-TEST(StackExecutable, BadInputGivesOneLineAndStatusTwo) {
-    const struct {
-        std::vector<std::string> args;
-        const char* names;
-    } rows[] = {
-        // clang-format off
-        {{"--layer", "water"},                           "--layer \"water\""},
-        {{"--layer", "water@"},                          "--layer"},
-        {{"--layer", "water@0cm"},                       "must be positive"},
-        {{"--layer", "water@-1cm"},                      "must be positive"},
-        {{"--layer", "water@1cn"},                       "unknown unit"},
-        {{"--layer", "unobtainium@1cm"},                 "unknown material"},
-        {{"--layer", "H2O@1cm"},                         "give it as MATERIAL@THICKNESS@DENSITY"},
-        {{"--layer", "water@1cm@0"},                     "density must be positive"},
-        {{"--layer", "water@1cm@x"},                     "--layer"},
-        {{"--layer", "a@1cm@1@1"},                       "MATERIAL@THICKNESS"},
-        {{"--layer", "P88@2@2e38"},                      "thickness times density is beyond single"},
-        {{"--layer", "water@1cm", "--material", "Si"},   "--material \"Si\""},
-        {{"--layer", "water@1cm", "--thickness", "1"},   "--thickness"},
-        {{"--layer", "water@1cm", "--stack", "s.txt"},   "not both"},
-        {{"--stack", "missing.txt"},                     "--stack \"missing.txt\": cannot be read"},
-        {{"--stack", "empty.txt"},                       "empty.txt: no layer"},
-        {{"--stack", "bad.txt"},                         "bad.txt: line 3"},
-        {{"--layer", "water@1cm", "--step", "0"},        "--step \"0\""},
-        {{"--layer", "water@1cm", "--step", "0.03"},     "--step \"0.03\""},
-        {{"--layer", "water@1cm", "--step", "x"},        "--step \"x\""},
-        {{"--step", "0.01"},                             "--step: goes with"},
-        {{"--no-slowing"},                               "--no-slowing: goes with"},
-        {{"--range"},                                    "missing --material"},
-        {{"--range", "--material", "water", "--thickness", "1"}, "--thickness"},
-        {{"--range", "--material", "water", "--no-slowing"},     "--no-slowing"},
-        {{"--range", "--layer", "water@1cm"},            "--range"},
-        {{"--layer", "water@1cm", "--scan", "thickness=1:2:3"}, "--scan"},
-        {{"--layer", "water@1cm", "--report"},           "--report"},
-        {{"--layer", "water@1cm", "--plot", "a.svg", "--momentum", "1,2"}, "--plot"},
-        {{"--range", "--material", "water", "--plot", "a.svg"}, "--plot"},
-        // clang-format on
-    };
-    test::Scratch dir;
-    dir.write("empty.txt", "# nothing here\n\n");
-    dir.write("bad.txt", "water 1cm\n# fine\nwater 1cm 1 extra\n");
-    dir.write("s.txt", "water 1cm\n");
-    for (const auto& row : rows) {
-        std::vector<std::string> args = {"--particle", "p"};
-        bool momentum = false;
-        for (const std::string& a : row.args) momentum = momentum || a == "--momentum";
-        if (!momentum)
-            args = with(args, {"--momentum", "1"});
-        args = with(args, row.args);
-        SCOPED_TRACE(row.names);
-        const test::Result r = table_run(args, "", &dir);
-        EXPECT_TRUE(r.exited);
-        EXPECT_EQ(r.status, 2);
-        EXPECT_EQ(r.out, "");
-        EXPECT_EQ(test::count(r.err, "\n"), 1u) << r.err;
-        EXPECT_NE(r.err.find(row.names), std::string::npos) << r.err;
-    }
 }
 
 // A one-layer stack without slowing gives the single-layer table's 1/e

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "run.hpp"
@@ -263,8 +264,9 @@ TEST(Evaluate, AnElementCutIntoPartsIsTheSameMaterial) {
     EXPECT_EQ(std::round(got[0].x.al * 1000.0f), 507.0f);
 }
 
-// Bad input: status 2, one line on standard error naming the option (or
-// file, row and column) and the value, nothing on standard output.
+// Bad input, of a single layer, a stack or a range: status 2, one line on
+// standard error naming the option (or file, row and column) and the value,
+// nothing on standard output.
 TEST(Executable, BadInputGivesOneLineAndStatusTwo) {
     const std::vector<std::string> ok = {"--particle", "p",      "--momentum",  "1",
                                          "--material", "copper", "--thickness", "1cm"};
@@ -287,6 +289,13 @@ TEST(Executable, BadInputGivesOneLineAndStatusTwo) {
     dir.write("quote.csv", "momentum,material\n1,\"H:0.5,O:0.5\n");
     dir.write("empty.csv", "");
     dir.write("mom.csv", "momentum\n1\n");
+    dir.write("empty.txt", "# nothing here\n\n");
+    dir.write("bad.txt", "water 1cm\n# fine\nwater 1cm 1 extra\n");
+    dir.write("s.txt", "water 1cm\n");
+    // A stack or a range in place of --material and --thickness.
+    const auto stack = [&](std::vector<std::string> extra) {
+        return with(std::move(extra), {"--material", "--thickness"});
+    };
     const struct {
         std::vector<std::string> args;
         const char* names;  // what the message must name
@@ -358,6 +367,36 @@ TEST(Executable, BadInputGivesOneLineAndStatusTwo) {
                                                    "--scan \"momentum=1:2:3\": the scanned quantity"},
         {with({"--cases", "."}),                   "--cases \".\": is a directory"},
         {with({"--cases", "missing.csv"}),         "--cases \"missing.csv\": cannot be read"},
+        {stack({"--layer", "water"}),              "--layer \"water\""},
+        {stack({"--layer", "water@"}),             "--layer"},
+        {stack({"--layer", "water@0cm"}),          "must be positive"},
+        {stack({"--layer", "water@-1cm"}),         "must be positive"},
+        {stack({"--layer", "water@1cn"}),          "unknown unit"},
+        {stack({"--layer", "unobtainium@1cm"}),    "unknown material"},
+        {stack({"--layer", "H2O@1cm"}),            "give it as MATERIAL@THICKNESS@DENSITY"},
+        {stack({"--layer", "water@1cm@0"}),        "density must be positive"},
+        {stack({"--layer", "water@1cm@x"}),        "--layer"},
+        {stack({"--layer", "a@1cm@1@1"}),          "MATERIAL@THICKNESS"},
+        {stack({"--layer", "P88@2@2e38"}),         "thickness times density is beyond single"},
+        {stack({"--layer", "water@1cm", "--material", "Si"}), "--material \"Si\""},
+        {stack({"--layer", "water@1cm", "--thickness", "1"}), "--thickness"},
+        {stack({"--layer", "water@1cm", "--stack", "s.txt"}), "not both"},
+        {stack({"--stack", "missing.txt"}),        "--stack \"missing.txt\": cannot be read"},
+        {stack({"--stack", "empty.txt"}),          "empty.txt: no layer"},
+        {stack({"--stack", "bad.txt"}),            "bad.txt: line 3"},
+        {stack({"--layer", "water@1cm", "--step", "0"}),    "--step \"0\""},
+        {stack({"--layer", "water@1cm", "--step", "0.03"}), "--step \"0.03\""},
+        {stack({"--layer", "water@1cm", "--step", "x"}),    "--step \"x\""},
+        {stack({"--step", "0.01"}),                "--step: goes with"},
+        {stack({"--no-slowing"}),                  "--no-slowing: goes with"},
+        {stack({"--range"}),                       "missing --material"},
+        {stack({"--range", "--material", "water", "--thickness", "1"}), "--thickness"},
+        {stack({"--range", "--material", "water", "--no-slowing"}),     "--no-slowing"},
+        {stack({"--range", "--layer", "water@1cm"}),                    "--range"},
+        {stack({"--layer", "water@1cm", "--scan", "thickness=1:2:3"}),  "--scan"},
+        {stack({"--layer", "water@1cm", "--report"}),                   "--report"},
+        {stack({"--layer", "water@1cm", "--plot", "a.svg", "--momentum", "1,2"}), "--plot"},
+        {stack({"--range", "--material", "water", "--plot", "a.svg"}),  "--plot"},
         // clang-format on
     };
     ASSERT_GE(std::size(rows), 30u);
