@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "expect.hpp"
 #include "run.hpp"
 #include "table/cases.hpp"
 #include "table/catalogue.hpp"
@@ -461,33 +462,13 @@ TEST(Executable, CaseFileFromStandardInput) {
 
 // --report is the dialogue's own report: the built-in first report of a
 // session (proton of 1.206 GeV/c, 1 cm of copper), worked out by hand in
-// tests/sessions/data/two-reports.out.
+// tests/sessions/data/two-reports.out and held by the end-to-end tests.
 TEST(Executable, ReportIsTheDialoguesReport) {
     const test::Result r =
         table_run({"--mass", "0.9382796", "--siga", "31", "--momentum", "1.206", "--material",
                    "29:1", "--density", "8.96", "--thickness", "0.01", "--report"});
-    const std::string dots = " " + std::string(79, '.') + "\n";
-    const std::string stars = " " + std::string(79, '*') + "\n";
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(
-        r.out,
-        dots +
-            " 100.00 % of length =  1.0000 cm covered by material with density =  8.960 g/cm3\n"
-            " Entr. energy =  589.7 MeV, Composition of material:  Z1 = 29.0,  prop1 = 1.0000\n" +
-            dots +
-            " ......................... Moliere angulardistribution .........................\n"
-            " 1/e sc.ang =  16.937 mr, 1/e disp = 0.0880 mm, t (rad.leng) =  0.692, B = 14.93\n" +
-            dots +
-            " ........................... Energy lossdistribution ...........................\n" +
-            stars +
-            " Landau  <  Energy loss distribution  <  Gauss: divide into  5 smaller elements.\n" +
-            stars +
-            " *Landau*  prob. energy loss = 16.437, width =  4.328, average loss = 15.972 MeV\n" +
-            dots +
-            " ....................... Nuclear interactiondistribution .......................\n"
-            " Atom1: int.prob = 1.000, RMS.ang =  49.9 mr, el.cs = 736.4 mb, ab.cs = 755.9 mb\n"
-            " Total interaction length =  7.881 cm, .......... absorbtion probability = 0.507\n" +
-            dots);
+    EXPECT_EQ(r.out, test::copper());
 }
 
 // Where the report gives no result the field is empty (CSV) or null (JSON)
