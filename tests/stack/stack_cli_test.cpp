@@ -15,6 +15,7 @@
 namespace {
 
 using namespace zefrin;
+using test::joined;
 using test::table_run;
 
 // The number after "key": in a JSON text, from position from on; NaN if
@@ -59,11 +60,6 @@ std::size_t column(const std::string& text, const std::string& key) {
 
 const std::vector<std::string> proton = {"--particle", "p", "--kinetic-energy", "200MeV"};
 
-std::vector<std::string> with(std::vector<std::string> a, const std::vector<std::string>& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-
 // A one-layer stack without slowing gives the single-layer table's 1/e
 // angle, displacement (sqrt 3 against 1.7321), mean loss and interaction
 // length within 1e-4.
@@ -80,8 +76,8 @@ TEST(StackExecutable, OneLayerWithoutSlowingIsTheSingleLayerTable) {
         const std::vector<std::string> common = {"--particle", row.particle, "--momentum",
                                                  row.momentum, "--format",   "json"};
         const test::Result one =
-            table_run(with(common, {"--material", row.material, "--thickness", row.thickness}));
-        const test::Result st = table_run(with(
+            table_run(joined(common, {"--material", row.material, "--thickness", row.thickness}));
+        const test::Result st = table_run(joined(
             common, {"--layer", std::string(row.material) + "@" + row.thickness, "--no-slowing"}));
         ASSERT_EQ(one.status, 0) << one.err;
         ASSERT_EQ(st.status, 0) << st.err;
@@ -100,13 +96,13 @@ TEST(StackExecutable, OneLayerWithoutSlowingIsTheSingleLayerTable) {
 TEST(StackExecutable, StackFileIsTheLayers) {
     test::Scratch dir;
     dir.write("beam.txt", "# window\nkapton 50um\n\n  air\t1   # gap\nSi 300um 2.329\n");
-    const auto csv = with(proton, {"--format", "csv"});
+    const auto csv = joined(proton, {"--format", "csv"});
     const test::Result a = table_run(
-        with(csv, {"--layer", "kapton@50um", "--layer", "air@1", "--layer", "Si@300um@2.329"}), "",
-        &dir);
-    const test::Result b = table_run(with(csv, {"--stack", "beam.txt"}), "", &dir);
+        joined(csv, {"--layer", "kapton@50um", "--layer", "air@1", "--layer", "Si@300um@2.329"}),
+        "", &dir);
+    const test::Result b = table_run(joined(csv, {"--stack", "beam.txt"}), "", &dir);
     const test::Result c =
-        table_run(with(csv, {"--stack", "-"}), "kapton 50um\nair 1\nSi 300um 2.329\n", &dir);
+        table_run(joined(csv, {"--stack", "-"}), "kapton 50um\nair 1\nSi 300um 2.329\n", &dir);
     ASSERT_EQ(a.status, 0) << a.err;
     EXPECT_EQ(b.out, a.out);
     EXPECT_EQ(c.out, a.out);
@@ -142,7 +138,7 @@ TEST(StackExecutable, AStoppingStackReportsWhereAndNothingAfter) {
 // PSTAR's 25.96 g/cm2; in cm at density 1 the same number.
 TEST(StackExecutable, RangeInWater) {
     const test::Result r =
-        table_run(with(proton, {"--material", "water", "--range", "--format", "json"}));
+        table_run(joined(proton, {"--material", "water", "--range", "--format", "json"}));
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NEAR(json_number(r.out, "range_g_cm2"), 25.96, 0.02 * 25.96);
     EXPECT_EQ(json_number(r.out, "range_cm"), json_number(r.out, "range_g_cm2"));

@@ -10,6 +10,13 @@
 
 namespace zefrin::test {
 
+// The arguments a followed by b.
+inline std::vector<std::string> joined(std::vector<std::string> a,
+                                       const std::vector<std::string>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
 inline Result table_run(const std::vector<std::string>& args, const std::string& input = "",
                         const Scratch* dir = nullptr) {
     const Scratch own;

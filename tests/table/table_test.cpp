@@ -535,19 +535,14 @@ TEST(Executable, OutputFailuresGiveOneLineAndStatusOne) {
     const std::vector<std::string> scan = {TABLE_EXE, "--particle",         "p",
                                            "--scan",  "momentum=1:10:5log", "--material",
                                            "Cu",      "--thickness",        "1cm"};
-    const auto plus = [&](std::vector<std::string> more) {
-        std::vector<std::string> a = scan;
-        a.insert(a.end(), more.begin(), more.end());
-        return a;
-    };
     const struct {
         std::vector<std::string> argv;
         bool no_path, full;
         std::string err;  // the line, or a part of it
     } rows[] = {
-        {plus({"--plot", dir.file("p.svg")}), true, false,
+        {test::joined(scan, {"--plot", dir.file("p.svg")}), true, false,
          "zefrin-table: --plot: gnuplot not found on the PATH (install gnuplot-nox)\n"},
-        {plus({"--plot", "/nonexistent/a.png"}), false, false,
+        {test::joined(scan, {"--plot", "/nonexistent/a.png"}), false, false,
          "directory /nonexistent cannot be written"},
         // 1 to 2 MeV/c protons stop in 1 cm of copper: no mean loss anywhere.
         {{TABLE_EXE, "--particle", "p", "--scan", "momentum=0.001:0.002:5", "--material", "Cu",
@@ -584,7 +579,7 @@ TEST(Executable, OutputFailuresGiveOneLineAndStatusOne) {
     }
     EXPECT_FALSE(std::ifstream(dir.file("b.png")).good());
     test::Options o;
-    o.argv = plus({"--plot", dir.file("p.svg")});
+    o.argv = test::joined(scan, {"--plot", dir.file("p.svg")});
     const test::Result drawn = test::run(dir, o);
     EXPECT_EQ(drawn.status, 0) << drawn.err;
     EXPECT_EQ(test::count(drawn.out, "\n"), 6u);
