@@ -1,6 +1,7 @@
-// zefrin-table with stacks and ranges, on the executable: bad inputs, a
-// one-layer stack against the single-layer table, a stack file against
-// --layer, where a particle stops, and a range against PSTAR.
+// zefrin-table with stacks and ranges, on the executable: a one-layer stack
+// against the single-layer table, a stack file against --layer, where a
+// particle stops, and a range against PSTAR. Their bad inputs are rows of
+// the bad inputs in tests/table/table_test.cpp.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -9,20 +10,13 @@
 #include <vector>
 
 #include "run.hpp"
+#include "table_run.hpp"
 
 namespace {
 
 using namespace zefrin;
-
-test::Result table_run(std::vector<std::string> args, const std::string& input = "",
-                       const test::Scratch* dir = nullptr) {
-    test::Scratch own;
-    test::Options o;
-    o.argv = {TABLE_EXE};
-    o.argv.insert(o.argv.end(), args.begin(), args.end());
-    o.input = input;
-    return test::run(dir ? *dir : own, o);
-}
+using test::joined;
+using test::table_run;
 
 // The number after "key": in a JSON text, from position from on; NaN if
 // the key is missing or null.
@@ -66,72 +60,6 @@ std::size_t column(const std::string& text, const std::string& key) {
 
 const std::vector<std::string> proton = {"--particle", "p", "--kinetic-energy", "200MeV"};
 
-std::vector<std::string> with(std::vector<std::string> a, const std::vector<std::string>& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-
-// Every bad stack input: status 2, one line on standard error naming the
-// option, nothing on standard output.
-TEST(StackExecutable, BadInputGivesOneLineAndStatusTwo) {
-    const struct {
-        std::vector<std::string> args;
-        const char* names;
-    } rows[] = {
-        // clang-format off
-        {{"--layer", "water"},                           "--layer \"water\""},
-        {{"--layer", "water@"},                          "--layer"},
-        {{"--layer", "water@0cm"},                       "must be positive"},
-        {{"--layer", "water@-1cm"},                      "must be positive"},
-        {{"--layer", "water@1cn"},                       "unknown unit"},
-        {{"--layer", "unobtainium@1cm"},                 "unknown material"},
-        {{"--layer", "H2O@1cm"},                         "give it as MATERIAL@THICKNESS@DENSITY"},
-        {{"--layer", "water@1cm@0"},                     "density must be positive"},
-        {{"--layer", "water@1cm@x"},                     "--layer"},
-        {{"--layer", "a@1cm@1@1"},                       "MATERIAL@THICKNESS"},
-        {{"--layer", "P88@2@2e38"},                      "thickness times density is beyond single"},
-        {{"--layer", "water@1cm", "--material", "Si"},   "--material \"Si\""},
-        {{"--layer", "water@1cm", "--thickness", "1"},   "--thickness"},
-        {{"--layer", "water@1cm", "--stack", "s.txt"},   "not both"},
-        {{"--stack", "missing.txt"},                     "--stack \"missing.txt\": cannot be read"},
-        {{"--stack", "empty.txt"},                       "empty.txt: no layer"},
-        {{"--stack", "bad.txt"},                         "bad.txt: line 3"},
-        {{"--layer", "water@1cm", "--step", "0"},        "--step \"0\""},
-        {{"--layer", "water@1cm", "--step", "0.03"},     "--step \"0.03\""},
-        {{"--layer", "water@1cm", "--step", "x"},        "--step \"x\""},
-        {{"--step", "0.01"},                             "--step: goes with"},
-        {{"--no-slowing"},                               "--no-slowing: goes with"},
-        {{"--range"},                                    "missing --material"},
-        {{"--range", "--material", "water", "--thickness", "1"}, "--thickness"},
-        {{"--range", "--material", "water", "--no-slowing"},     "--no-slowing"},
-        {{"--range", "--layer", "water@1cm"},            "--range"},
-        {{"--layer", "water@1cm", "--scan", "thickness=1:2:3"}, "--scan"},
-        {{"--layer", "water@1cm", "--report"},           "--report"},
-        {{"--layer", "water@1cm", "--plot", "a.svg", "--momentum", "1,2"}, "--plot"},
-        {{"--range", "--material", "water", "--plot", "a.svg"}, "--plot"},
-        // clang-format on
-    };
-    test::Scratch dir;
-    dir.write("empty.txt", "# nothing here\n\n");
-    dir.write("bad.txt", "water 1cm\n# fine\nwater 1cm 1 extra\n");
-    dir.write("s.txt", "water 1cm\n");
-    for (const auto& row : rows) {
-        std::vector<std::string> args = {"--particle", "p"};
-        bool momentum = false;
-        for (const std::string& a : row.args) momentum = momentum || a == "--momentum";
-        if (!momentum)
-            args = with(args, {"--momentum", "1"});
-        args = with(args, row.args);
-        SCOPED_TRACE(row.names);
-        const test::Result r = table_run(args, "", &dir);
-        EXPECT_TRUE(r.exited);
-        EXPECT_EQ(r.status, 2);
-        EXPECT_EQ(r.out, "");
-        EXPECT_EQ(test::count(r.err, "\n"), 1u) << r.err;
-        EXPECT_NE(r.err.find(row.names), std::string::npos) << r.err;
-    }
-}
-
 // A one-layer stack without slowing gives the single-layer table's 1/e
 // angle, displacement (sqrt 3 against 1.7321), mean loss and interaction
 // length within 1e-4.
@@ -148,8 +76,8 @@ TEST(StackExecutable, OneLayerWithoutSlowingIsTheSingleLayerTable) {
         const std::vector<std::string> common = {"--particle", row.particle, "--momentum",
                                                  row.momentum, "--format",   "json"};
         const test::Result one =
-            table_run(with(common, {"--material", row.material, "--thickness", row.thickness}));
-        const test::Result st = table_run(with(
+            table_run(joined(common, {"--material", row.material, "--thickness", row.thickness}));
+        const test::Result st = table_run(joined(
             common, {"--layer", std::string(row.material) + "@" + row.thickness, "--no-slowing"}));
         ASSERT_EQ(one.status, 0) << one.err;
         ASSERT_EQ(st.status, 0) << st.err;
@@ -168,13 +96,13 @@ TEST(StackExecutable, OneLayerWithoutSlowingIsTheSingleLayerTable) {
 TEST(StackExecutable, StackFileIsTheLayers) {
     test::Scratch dir;
     dir.write("beam.txt", "# window\nkapton 50um\n\n  air\t1   # gap\nSi 300um 2.329\n");
-    const auto csv = with(proton, {"--format", "csv"});
+    const auto csv = joined(proton, {"--format", "csv"});
     const test::Result a = table_run(
-        with(csv, {"--layer", "kapton@50um", "--layer", "air@1", "--layer", "Si@300um@2.329"}), "",
-        &dir);
-    const test::Result b = table_run(with(csv, {"--stack", "beam.txt"}), "", &dir);
+        joined(csv, {"--layer", "kapton@50um", "--layer", "air@1", "--layer", "Si@300um@2.329"}),
+        "", &dir);
+    const test::Result b = table_run(joined(csv, {"--stack", "beam.txt"}), "", &dir);
     const test::Result c =
-        table_run(with(csv, {"--stack", "-"}), "kapton 50um\nair 1\nSi 300um 2.329\n", &dir);
+        table_run(joined(csv, {"--stack", "-"}), "kapton 50um\nair 1\nSi 300um 2.329\n", &dir);
     ASSERT_EQ(a.status, 0) << a.err;
     EXPECT_EQ(b.out, a.out);
     EXPECT_EQ(c.out, a.out);
@@ -210,7 +138,7 @@ TEST(StackExecutable, AStoppingStackReportsWhereAndNothingAfter) {
 // PSTAR's 25.96 g/cm2; in cm at density 1 the same number.
 TEST(StackExecutable, RangeInWater) {
     const test::Result r =
-        table_run(with(proton, {"--material", "water", "--range", "--format", "json"}));
+        table_run(joined(proton, {"--material", "water", "--range", "--format", "json"}));
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NEAR(json_number(r.out, "range_g_cm2"), 25.96, 0.02 * 25.96);
     EXPECT_EQ(json_number(r.out, "range_cm"), json_number(r.out, "range_g_cm2"));

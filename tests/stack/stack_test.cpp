@@ -111,21 +111,17 @@ TEST(Stack, OneLayerWithoutSlowingIsTheSingleLayer) {
         float se_mr, sye_mm, dedx_mev, tlam_cm;  // printed by the dialogue; 0: none
     };
     const Case cases[] = {
+        // clang-format off
         {"p 1.206 GeV/c, 1 cm Cu", proton, 1.206f, cu(1.0f), 16.937f, 0.0880f, 15.972f, 7.881f},
         // Its angle no longer prints as in that session: the centre-of-mass
         // velocity is now taken without cancellation.
-        {"e 1 GeV/c, 1 mm Al",
-         {0.000511f, true, 31.0f, -1.0f},
-         1.0f,
-         al(0.1f),
-         0,
-         0,
-         0.697f,
-         22.572f},
+        {"e 1 GeV/c, 1 mm Al", {0.000511f, true, 31.0f, -1.0f}, 1.0f, al(0.1f),
+                                                                    0, 0, 0.697f, 22.572f},
         {"p 200 MeV, 10 cm water", proton, momentum(0.2f, mp), water(10.0f), 0, 0, 0, 0},
         {"pi 5 GeV/c, 1 m air", pion, 5.0f, air(100.0f), 0, 0, 0, 0},
         {"p 200 MeV, 50 um kapton", proton, momentum(0.2f, mp), kapton(0.005f), 0, 0, 0, 0},
         {"e 10 GeV/c, 5 mm Pb", {me, true, 31.0f, -1.0f}, 10.0f, pb(0.5f), 0, 0, 0, 0},
+        // clang-format on
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -275,12 +271,6 @@ TEST(Range, ProtonsInWater) {
     }
 }
 
-// The cut-off at beta gamma = 0.03: m (sqrt(1.0009) - 1), worked by hand.
-TEST(Range, CutOff) {
-    EXPECT_NEAR(stack::cutoff(mp) * 1e3f, 0.4221275, 2e-6);
-    EXPECT_NEAR(stack::cutoff(me) * 1e6f, 0.2299, 1e-4);
-}
-
 // Against tests/model/stack_checks.py: a proton of 200 MeV through 20 cm of
 // water leaves with 85.301 MeV, spread by 2.152 MeV; one of 10 MeV through
 // 1 mm of water stops 104.06 um into aluminium (depth spread 8.32 um), and
@@ -308,8 +298,11 @@ TEST(Stack, SlowingDownAgainstAnIndependentIntegration) {
     }
 }
 
-// A particle below the cut-off stops where it enters.
-TEST(Stack, BelowTheCutOffStopsAtOnce) {
+// The cut-off at beta gamma = 0.03: m (sqrt(1.0009) - 1), worked by hand;
+// a particle below it stops where it enters.
+TEST(Range, CutOff) {
+    EXPECT_NEAR(stack::cutoff(mp) * 1e3f, 0.4221275, 2e-6);
+    EXPECT_NEAR(stack::cutoff(me) * 1e6f, 0.2299, 1e-4);
     const stack::Result r = run(proton, momentum(0.0003f, mp), {water(1.0f), al(1.0f)}, true);
     ASSERT_TRUE(r.stops);
     ASSERT_EQ(r.layers.size(), 1u);
