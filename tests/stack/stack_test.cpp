@@ -348,6 +348,14 @@ TEST(Stack, OddStacksGiveFiniteResults) {
     // find); above 1e16 GeV/c nothing is computed, at 1e16 everything is.
     EXPECT_EQ(run(proton, 4e17f, {air(100.0f)}, true).failure, stack::Failure::out_of_range);
     EXPECT_EQ(run(proton, 1e16f, {air(100.0f)}, true).failure, stack::Failure::none);
+    // Silicon at 2e38 g/cm3 behind 1 m of air (the fuzzer's find): the nuclear
+    // sums overflow, the walk stops at that layer, every number stays finite.
+    const stack::Result dense =
+        run(proton, 2.0f, {air(100.0f), layer({{14.0f, 1.0f}}, 2e38f, 0.018f)}, true);
+    EXPECT_EQ(dense.failure, stack::Failure::too_dense);
+    ASSERT_EQ(dense.layers.size(), 2u);
+    EXPECT_TRUE(dense.layers[0].exits);
+    EXPECT_TRUE(finite_row(dense.layers[1]) && finite_row(dense.total));
 }
 
 }  // namespace
