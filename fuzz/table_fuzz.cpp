@@ -82,13 +82,19 @@ void stacks_of(const Options& o, std::string_view file) {
             opts.slowing = slowing;
             const auto r = zefrin::stack::run(plan.particle, plan.setup.at(n).p0, plan.engine, opts);
             check(r.layers.size() <= plan.engine.size());
+            // Only an overflow leaves a number infinite, and only in the row
+            // where it happened and the total.
+            const bool overflow = r.failure == zefrin::stack::Failure::overflow;
+            check(!overflow || !zefrin::stack::finite(r.layers.back()) ||
+                  !zefrin::stack::finite(r.total));
             for (std::size_t i = 0; i <= r.layers.size(); ++i) {
                 const zefrin::stack::Row& w = i == r.layers.size() ? r.total : r.layers[i];
+                const bool may = overflow && i + 1 >= r.layers.size();
                 for (const float x : {w.p_in, w.t_in, w.p_out, w.t_out, w.depth, w.depth_g,
                                       w.mean_loss, w.radiative_loss, w.t_rad, w.spread,
                                       w.straggling, w.ms.omeg0, w.ms.b, w.ms.se, w.ms.sye, w.p_int,
                                       w.p_abs})
-                    check(std::isfinite(x) && x >= 0.0f);
+                    check((std::isfinite(x) || (may && std::isinf(x))) && !(x < 0.0f));
                 check(w.t_out <= w.t_in);
                 if (i + 1 < r.layers.size()) check(w.exits);
             }

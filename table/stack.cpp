@@ -132,8 +132,11 @@ struct Walk {
     void add(const Slice& sl, float dx, float loss) {
         const float a = sl.chic * sl.chic;
         // Angle and position carried over dx, with a spread over the slice.
-        y2 = y2 + 2.0f * dx * yth + dx * dx * chi2 + a * dx * dx / 3.0f;
-        yth = yth + dx * chi2 + a * dx / 2.0f;
+        // Each product is taken small factor first, so that a slice of a
+        // kilometre-long gas layer does not overflow dx^2 before chi^2
+        // brings it back.
+        y2 = y2 + dx * (2.0f * yth) + dx * (dx * chi2) + dx * ((a * dx) / 3.0f);
+        yth = yth + dx * chi2 + (a * dx) / 2.0f;
         chi2 = chi2 + a;
         lnw = lnw + a * flog(sl.chia * sl.chia);
         if (options.slowing) {
@@ -182,6 +185,19 @@ physics::Interaction interaction(const Particle& particle, const Layer& layer, f
     }
     return physics::close(sums);
 }
+
+}  // namespace
+
+bool finite(const Row& r) {
+    for (const float x : {r.p_in, r.t_in, r.p_out, r.t_out, r.depth, r.depth_g, r.mean_loss,
+                          r.radiative_loss, r.t_rad, r.lambda, r.share, r.spread, r.straggling,
+                          r.ms.omeg0, r.ms.b, r.ms.se, r.ms.sye, r.p_int, r.p_abs})
+        if (!std::isfinite(x))
+            return false;
+    return true;
+}
+
+namespace {
 
 // Above this total energy (GeV) the composite scattering of a stack is no
 // longer finite in single precision (found by the fuzzer near 4e17).
@@ -347,6 +363,13 @@ Result run(const Particle& particle, float p0, std::span<const Layer> layers,
             }
             row.spread = fsqrt(w.sigma2);
         }
+        if (res.failure == Failure::none && !finite(row)) {
+            // What is left of single precision ends here (a layer of
+            // astronomical length): the numbers that overflowed stay
+            // infinite, and the writer shows them as missing.
+            res.failure = Failure::overflow;
+            row.exits = false;
+        }
         depth0 = depth0 + depth;
         res.layers.push_back(row);
 
@@ -370,6 +393,8 @@ Result run(const Particle& particle, float p0, std::span<const Layer> layers,
             break;
         }
     }
+    if (res.failure == Failure::none && !finite(total))
+        res.failure = Failure::overflow;
     return res;
 }
 

@@ -57,14 +57,17 @@ float cutoff(float mass);
 // the slices would not end (too many, or stalled: a slice with slowing loses
 // nothing in single precision), or the entrance energy is beyond single precision
 // (out_of_range: no layer rows, and a total row of zeros), or a layer so
-// dense that its nuclear sums leave single precision (too_dense).
+// dense that its nuclear sums leave single precision (too_dense), or a number
+// of a layer's row overflows single precision (overflow: that row and the
+// total keep the infinite numbers, and only those).
 enum class Failure : std::uint8_t {
     none,
     no_loss,
     too_many_slices,
     stalled,
     out_of_range,
-    too_dense
+    too_dense,
+    overflow
 };
 
 // A row of the result: one layer, or the whole stack. The first group
@@ -94,6 +97,9 @@ struct Row {
     float p_int;          // probability of at least one nuclear interaction
     float p_abs;          // probability of an absorption
 };
+
+// Every number of the row is finite.
+bool finite(const Row& r);
 
 struct Result {
     std::vector<Row> layers;  // in order; the last one is where it stopped

@@ -440,6 +440,10 @@ bool stack_rows(std::string& out, const StackPlan& plan, std::size_t n, Format f
     if (res.failure == stack::Failure::too_dense)
         warn(stack_warnings, "the nuclear formulas leave single precision in layer " + where +
                                  " (density too large): not carried further");
+    if (res.failure == stack::Failure::overflow)
+        warn(stack_warnings, "a number of layer " + where +
+                                 " leaves single precision (shown as missing)" +
+                                 (res.stops ? "" : ": not carried further"));
     if (res.failure == stack::Failure::too_many_slices)
         warn(stack_warnings, "too many slices in layer " + where + ": not carried further");
     if (f == Format::json) {
@@ -523,9 +527,12 @@ int run_stacks(const StackOptions& s, const StackRun& run, Out& out) {
         fine.min_slices = 200;
         std::FILE* points = data->file();
         const stack::Profile profile = [&](const stack::Point& p) {
+            // A point past the end of single precision is left out.
+            if (!std::isfinite(p.depth) || !std::isfinite(p.t * 1000.0f))
+                return;
             std::fprintf(points, "%.9g %.9g", static_cast<double>(p.depth),
                          static_cast<double>(p.t * 1000.0f));
-            if (p.ms.applicable)
+            if (p.ms.applicable && std::isfinite(p.ms.se * 1000.0f))
                 std::fprintf(points, " %.9g\n", static_cast<double>(p.ms.se * 1000.0f));
             else
                 std::fprintf(points, " ?\n");

@@ -328,6 +328,10 @@ TEST(Stack, OddStacksGiveFiniteResults) {
         {"slow pion in lead", pion, 0.005f, {pb(1.0f)}},
         {"hydrogen at 1e-10 g/cm3", proton, 0.01f, {layer({{1, 1}}, 1e-10f, 1.0f)}},
         {"uranium, 1 MeV proton", proton, momentum(0.001f, mp), {layer({{92, 1}}, 18.95f, 1.0f)}},
+        // The fuzzer's find: dx^2 of the slice overflowed before chi^2
+        // brought it back, and the displacement came out infinite.
+        {"1.6e15 GeV electron, lead then 1e32 cm of air", electron, 1.5555556e15f,
+         {pb(1.0f), air(1e32f)}},
     };
     for (const bool slowing : {false, true}) {
         for (const StackCase& c : cases) {
@@ -356,6 +360,13 @@ TEST(Stack, OddStacksGiveFiniteResults) {
     ASSERT_EQ(dense.layers.size(), 2u);
     EXPECT_TRUE(dense.layers[0].exits);
     EXPECT_TRUE(finite_row(dense.layers[1]) && finite_row(dense.total));
+    // 3e38 cm of hydrogen at 1e-38 g/cm3: the displacement leaves single
+    // precision, and the walk says so there; the rest of the row stays.
+    const stack::Result far = run(proton, 1.0f, {layer({{1, 1}}, 1e-38f, 3e38f), air(1.0f)}, true);
+    EXPECT_EQ(far.failure, stack::Failure::overflow);
+    ASSERT_EQ(far.layers.size(), 1u);
+    EXPECT_TRUE(std::isinf(far.total.ms.sye) && std::isfinite(far.total.ms.se));
+    EXPECT_FALSE(stack::finite(far.total) || far.layers[0].exits);
 }
 
 }  // namespace
