@@ -21,7 +21,10 @@ void show() { terminal::flush(); }
 void guard_standard_streams() {
     for (int fd = 0; fd < 3; ++fd) {
         if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
-        const int n = ::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+        // Standard output and error take /dev/null for reading only: a
+        // write to them still fails with EBADF, as on the closed descriptor,
+        // and a closed standard output is said like any other failure.
+        const int n = ::open("/dev/null", O_RDONLY);
         if (n >= 0 && n != fd) {
             ::dup2(n, fd);
             ::close(n);

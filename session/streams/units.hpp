@@ -6,8 +6,9 @@
 
 namespace zefrin::streams {
 
-// Makes sure descriptors 0, 1 and 2 are open (on /dev/null if they were
-// closed), so that the log can never take the place of a standard stream;
+// Makes sure descriptors 0, 1 and 2 are open (on /dev/null, for reading
+// only, if they were closed: writes to a closed standard output still fail),
+// so that the log can never take the place of a standard stream;
 // a log beyond the file-size limit then fails with EFBIG instead of killing
 // the run in the middle of a line.
 void guard_standard_streams();

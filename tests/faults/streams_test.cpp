@@ -13,7 +13,8 @@ namespace zefrin::test {
 namespace {
 
 // A closed standard descriptor is taken over by /dev/null, never by the log:
-// whatever would have gone to it does not land in ZEFRIN.LOG.
+// whatever would have gone to it does not land in ZEFRIN.LOG. Writing to a
+// closed standard output is a failure like any other: said once, status 1.
 struct Closed {
     const char* name;
     bool in, out, err;
@@ -23,10 +24,11 @@ struct Closed {
 
 TEST(StreamsClosedAtStart, ReopenedOnDevNull) {
     const std::string session = "\n\n\nn\n";
+    const std::string closed_out = "zefrin: standard output: Bad file descriptor\n";
     // clang-format off
     const Closed rows[] = {
         {"standard output closed, five reports (page control 1 before the fourth)",
-         false, true,  false, empty_cycles(4) + session, "",             {false, "", 5}},
+         false, true,  false, empty_cycles(4) + session, "",             {false, closed_out, 5, 1}},
         {"standard error closed, end of input at the question",
          false, false, true,  empty_answers,             copper_cycle(), {true, "", 1}},
         {"standard input closed: end of input at prompt 1",
@@ -34,7 +36,7 @@ TEST(StreamsClosedAtStart, ReopenedOnDevNull) {
         {"all three closed",
          true,  true,  true,  "",                        "",             {true, "", 0}},
         {"output and error closed, a full session",
-         false, true,  true,  session,                   "",             {false, "", 1}},
+         false, true,  true,  session,                   "",             {false, "", 1, 1}},
     };
     // clang-format on
     const std::string older = older_log(5000);

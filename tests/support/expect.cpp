@@ -206,7 +206,7 @@ void expect_run(const Result& r, const std::string& older, const std::string& ou
     if (e.aborts)
         expect_killed(r, SIGABRT);
     else
-        expect_exit(r, 0);
+        expect_exit(r, e.status);
     EXPECT_EQ(r.err, e.err);
     EXPECT_TRUE(same_text(r.out, out));
     EXPECT_TRUE(same_text(r.log, e.reports == 0 ? older : copper_log(e.reports)));

@@ -90,9 +90,10 @@ void expect_killed(const Result& r, int sig);
 
 // How a run must end and what the log must be afterwards.
 struct Ending {
-    bool aborts;      // ends by SIGABRT, else exit status 0
+    bool aborts;      // ends by SIGABRT, else by exit with the status
     std::string err;  // all of standard error
     int reports;      // copper reports in the log; 0: the older log is kept
+    int status = 0;
 };
 
 // Checks a run that began with the older log in place.
