@@ -1,16 +1,15 @@
 // Free-format numbers with units for the table program's options.
 #include "table/input.hpp"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstring>
-#include <fstream>
-#include <iostream>
 #include <span>
-#include <sstream>
 
 #include "session/single.hpp"
 
@@ -28,7 +27,11 @@ void bad(std::string_view option, std::string_view value, std::string_view why) 
     std::string s;
     s.append(option);
     s.append(" \"");
-    s.append(value);
+    // A long value is shown by its start: the message stays one short line.
+    constexpr std::size_t shown = 100;
+    s.append(value.substr(0, shown));
+    if (value.size() > shown)
+        s.append("...");
     s.append("\": ");
     s.append(why);
     throw Bad(s);
@@ -152,13 +155,13 @@ Quantity quantity(std::string_view option, std::string_view text, Kind kind) {
     double x = 0;
     if (!number(t.substr(0, n), x) && huge(t.substr(0, n)))
         bad(option, text,
-            "beyond the range of single precision (magnitudes from about 1e-38 to 3.4e38)");
+            "beyond the range of single precision (magnitudes from about 1.4e-45 to 3.4e38)");
     if (!number(t.substr(0, n), x))
         bad(option, text,
             std::string("not a number (write it as 12, 1.2 or 1.2e-3, with a unit: ") +
                 std::string(units_of(kind)) + ")");
     std::string_view u = t.substr(n);
-    while (!u.empty() && u.front() == ' ') u.remove_prefix(1);
+    while (!u.empty() && (u.front() == ' ' || u.front() == '\t')) u.remove_prefix(1);
     const auto list = units_for(kind);
     const Unit* unit = u.empty() ? &list[0] : nullptr;
     for (const Unit& c : list)
@@ -184,26 +187,44 @@ Quantity quantity(std::string_view option, std::string_view text, Kind kind) {
     if (q.value == 0.0f && x != 0.0)
         bad(option, text,
             "too small for single precision in " + std::string(calculation_unit(kind)) +
-                " (the smallest is about 1e-38 " + std::string(calculation_unit(kind)) + ")");
+                " (the smallest is about 1.4e-45 " + std::string(calculation_unit(kind)) + ")");
     return q;
 }
 
 std::string read_input(std::string_view option, const std::string& file, std::string_view what) {
-    std::ostringstream text;
-    if (file == "-") {
-        text << std::cin.rdbuf();
-    } else {
+    const std::string kind = " (" + std::string(what) + ")";
+    int fd = 0;
+    if (file != "-") {
         struct stat info;
         if (::stat(file.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
-            bad(option, file, "is a directory (" + std::string(what) + ")");
-        std::ifstream in(file, std::ios::binary);
-        if (!in)
-            bad(option, file,
-                std::string("cannot be read: ") + std::strerror(errno) + " (" + std::string(what) +
-                    ")");
-        text << in.rdbuf();
+            bad(option, file, "is a directory" + kind);
+        fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            bad(option, file, std::string("cannot be read: ") + std::strerror(errno) + kind);
     }
-    std::string s = text.str();
+    std::string s;
+    char buf[1 << 16];
+    int err = 0;
+    for (;;) {
+        const ssize_t r = ::read(fd, buf, sizeof buf);
+        if (r < 0 && errno == EINTR)
+            continue;
+        if (r <= 0) {
+            err = r < 0 ? errno : 0;
+            break;
+        }
+        if (s.size() + static_cast<std::size_t>(r) > max_input) {
+            err = EFBIG;
+            break;
+        }
+        s.append(buf, static_cast<std::size_t>(r));
+    }
+    if (fd != 0)
+        ::close(fd);
+    if (err == EFBIG)
+        bad(option, file, "longer than 64 MiB" + kind);
+    if (err != 0)
+        bad(option, file, std::string("cannot be read: ") + std::strerror(err) + kind);
     if (s.starts_with("\xef\xbb\xbf"))
         s.erase(0, 3);
     return s;

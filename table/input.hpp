@@ -17,7 +17,8 @@ struct Bad : std::runtime_error {
     explicit Bad(std::string_view what) : std::runtime_error(printable(what)) {}
 };
 
-// Throws Bad naming the option, echoing the value and saying what is accepted:
+// Throws Bad naming the option, echoing the value (its first 100 bytes) and
+// saying what is accepted:
 // --thickness "1 cn": unknown unit "cn" (use um, mm, cm, m or g/cm2)
 [[noreturn]] void bad(std::string_view option, std::string_view value, std::string_view why);
 
@@ -50,7 +51,9 @@ std::string_view units_of(Kind kind);
 
 // The whole of a file named by option, or of standard input for "-", without
 // a leading UTF-8 byte-order mark. Throws Bad naming the option and file
-// when it cannot be read (what: the kind of file expected, for the message).
+// when it cannot be read or is longer than max_input bytes (what: the kind
+// of file expected, for the message).
+inline constexpr std::size_t max_input = std::size_t{64} << 20;
 std::string read_input(std::string_view option, const std::string& file, std::string_view what);
 
 // Length in cm of an areal density (g/cm2) at density rho (g/cm3).

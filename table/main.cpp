@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "session/streams/units.hpp"
 #include "table/cases.hpp"
 #include "table/catalogue.hpp"
 #include "table/evaluate.hpp"
@@ -117,6 +118,8 @@ void check_arguments(int argc, char** argv) {
         } else {
             throw Bad(option + ": a value is missing (" + std::string(k->accepts) + ")");
         }
+        if (!k->accepts.empty() && value.empty())
+            throw Bad(option + ": the value is empty (" + std::string(k->accepts) + ")");
         for (const std::string_view n : seen)
             if (n == name && !k->repeats && !k->accepts.empty())
                 bad(option, value,
@@ -303,6 +306,9 @@ int main(int argc, char** argv) {
     app.add_option("--step", r.stacks.step);
     app.add_flag("--no-slowing", r.stacks.no_slowing);
     app.add_flag("--range", r.stacks.range);
+    // A closed standard output must not become the plot's data file: it is
+    // taken by /dev/null for reading, so that writing the table still fails.
+    zefrin::streams::guard_standard_streams();
     try {
         check_arguments(argc, argv);
     } catch (const Bad& e) {

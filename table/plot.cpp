@@ -1,6 +1,7 @@
 // gnuplot, run as a child with its script on standard input.
 #include "table/plot.hpp"
 
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -9,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <stdexcept>
 
 #include "table/input.hpp"
@@ -35,6 +37,11 @@ bool have_gnuplot() {
 void check_plot(const std::string& file) {
     if (!(file.ends_with(".svg") || file.ends_with(".png")))
         bad("--plot", file, "unknown image type (use FILE.svg or FILE.png)");
+    // gnuplot reads the name inside its script: a line break there would
+    // end the string and run the rest as commands.
+    for (const char c : file)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+            bad("--plot", file, "a file name with a control character (line break, tab, ...)");
     if (!have_gnuplot())
         throw std::runtime_error("--plot: gnuplot not found on the PATH (install gnuplot-nox)");
     const std::size_t slash = file.rfind('/');
@@ -109,16 +116,62 @@ std::string plot(const std::string& data, const std::string& file, const std::st
     return why;
 }
 
+namespace {
+
+// The data file of the plot being made, for a signal that ends the run
+// before the destructor can remove it.
+char pending[32];
+constexpr int fatal[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE};
+struct sigaction saved[std::size(fatal)];
+
+void remove_pending(int sig) {
+    if (pending[0] != '\0')
+        (void)::unlink(pending);
+    for (std::size_t i = 0; i < std::size(fatal); ++i)
+        if (fatal[i] == sig)
+            (void)::sigaction(sig, &saved[i], nullptr);
+    (void)::raise(sig);
+}
+
+void watch(const char* name) {
+    std::memcpy(pending, name, std::strlen(name) + 1);
+    struct sigaction sa {};
+    sa.sa_handler = remove_pending;
+    ::sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESETHAND;
+    for (std::size_t i = 0; i < std::size(fatal); ++i) {
+        (void)::sigaction(fatal[i], nullptr, &saved[i]);
+        // A signal ignored at start stays ignored.
+        if (saved[i].sa_handler != SIG_IGN)
+            (void)::sigaction(fatal[i], &sa, nullptr);
+    }
+}
+
+void unwatch() {
+    for (std::size_t i = 0; i < std::size(fatal); ++i)
+        (void)::sigaction(fatal[i], &saved[i], nullptr);
+    pending[0] = '\0';
+}
+
+}  // namespace
+
 PlotData::PlotData() {
     char tmpl[] = "/tmp/zefrin-table-plot-XXXXXX";
+    static_assert(sizeof tmpl <= sizeof pending);
+    // Watched before it exists, so that no signal leaves it behind.
+    watch(tmpl);
     const int fd = ::mkstemp(tmpl);
-    if (fd < 0)
+    if (fd < 0) {
+        unwatch();
         throw std::runtime_error("--plot: cannot make a file for the plot's data");
+    }
+    std::memcpy(pending, tmpl, sizeof tmpl);
     name_ = tmpl;
     f_ = ::fdopen(fd, "w");
     if (!f_) {
         ::close(fd);
         ::unlink(name_.c_str());
+        unwatch();
         throw std::runtime_error("--plot: cannot make a file for the plot's data");
     }
 }
@@ -127,6 +180,7 @@ PlotData::~PlotData() {
     if (f_)
         std::fclose(f_);
     ::unlink(name_.c_str());
+    unwatch();
 }
 
 void PlotData::draw(const std::string& image, const std::string& xlabel,

@@ -22,7 +22,9 @@ void check_plot(const std::string& file);
 std::string plot(const std::string& data, const std::string& file, const std::string& xlabel,
                  const std::vector<std::string>& ys, bool logx);
 
-// The points of a plot in a temporary file, removed when done.
+// The points of a plot in a temporary file, removed when done, and when
+// SIGINT, SIGTERM, SIGHUP, SIGQUIT or SIGPIPE ends the run (the signal then
+// takes its former action). One at a time.
 class PlotData {
    public:
     PlotData();  // throws std::runtime_error when no file can be made

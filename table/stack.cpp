@@ -277,13 +277,18 @@ Result run(const Particle& particle, float p0, std::span<const Layer> layers,
                                      : remaining;
             const Walk::Rate st = w.rate(layer, t);
             float dx;
+            // The slice's length is set by the step (not by the end of the
+            // layer or a finer profile).
+            bool by_step = false;
             State mid = w.state(t);
             State srad = mid;
             if (options.slowing) {
                 // At most step t lost: the larger of the rates at the
                 // entrance and half a step down bounds the mid-slice rate.
                 const float sh = w.rate(layer, t * (1.0f - 0.5f * step)).total();
-                dx = std::min({remaining, finest, step * t / std::max(st.total(), sh)});
+                const float dstep = step * t / std::max(st.total(), sh);
+                dx = std::min({remaining, finest, dstep});
+                by_step = dx == dstep && dx < remaining;
             } else {
                 // One slice for the layer, unless the particle stops well
                 // before its end: the collision loss alone then takes twice
@@ -305,10 +310,12 @@ Result run(const Particle& particle, float p0, std::span<const Layer> layers,
                 break;
             }
             const bool last = dx == remaining;
-            if (!last && options.slowing && t - loss > w.tc && t - loss == t) {
-                // With slowing a slice should lose about a step of the
-                // energy; one that loses nothing in single precision (the
-                // rates of a mass of a few eV) would never end the walk.
+            if (by_step && t - loss > w.tc && t - loss == t) {
+                // A slice of the step's length should lose about a step of
+                // the energy; one that loses nothing in single precision (the
+                // rates of a mass of a few eV) would never end the walk. (A
+                // slice cut shorter, for a profile, may lose less than single
+                // precision shows: the walk still moves on.)
                 res.failure = Failure::stalled;
                 break;
             }

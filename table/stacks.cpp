@@ -41,8 +41,11 @@ StackLayer layer_of(const std::string& label, std::string_view whole, std::strin
                 "\": give it as MATERIAL@THICKNESS@DENSITY");
     const Quantity q = quantity(label, thickness, Kind::length);
     const float length = q.areal ? length_of(q.value, rho) : q.value;
-    if (!(length > 0.0f) || !std::isfinite(length))
+    if (!(q.value > 0.0f))
         bad(label, whole, "the thickness must be positive (um, mm, cm, m or g/cm2)");
+    if (!(length > 0.0f) || !std::isfinite(length))
+        bad(label, whole,
+            "thickness in g/cm2 and density give a length out of the range of single precision");
     if (!std::isfinite(length * rho))
         bad(label, whole, "thickness times density is beyond single precision in g/cm2");
     l.layer = stack::Layer{m.elements, rho, length};
@@ -88,9 +91,17 @@ std::vector<StackLayer> stack_file(std::string_view file, std::string_view text)
                 break;
             std::size_t j = i;
             while (j < line.size() && !blank(line[j])) ++j;
-            if (count < std::size(words))
-                words[count] = line.substr(i, j - i);
-            ++count;
+            const char c = line[i];
+            const bool number = (c >= '0' && c <= '9') || c == '.' || c == '+' || c == '-';
+            if (count >= 2 && count <= std::size(words) && !number) {
+                // A unit after a blank belongs to the number before it.
+                const std::size_t from = static_cast<std::size_t>(words[count - 1].data() - line.data());
+                words[count - 1] = line.substr(from, j - from);
+            } else {
+                if (count < std::size(words))
+                    words[count] = line.substr(i, j - i);
+                ++count;
+            }
             i = j;
         }
         if (count == 0)
@@ -232,6 +243,11 @@ void row_cells(const stack::Row& r, std::size_t index, const StackLayer* l, bool
         std::string s = "Moliere theory is not applicable: only ";
         shortest(s, r.ms.omeg0);
         warn(w, s + " Rutherford scatters (5 or more needed)");
+    }
+    if (r.ms.applicable && r.ms.se > 1.0f && std::isfinite(r.ms.se * 1000.0f)) {
+        std::string s = "1/e angle ";
+        shortest(s, r.ms.se * 1000.0f);
+        warn(w, s + " mrad is above 1 rad: the small-angle formulas do not hold");
     }
     if (l && r.left_out > 0)
         warn(w, std::to_string(r.left_out) +
@@ -526,20 +542,26 @@ int run_stacks(const StackOptions& s, const StackRun& run, Out& out) {
         stack::Options fine = plan.options;
         fine.min_slices = 200;
         std::FILE* points = data->file();
+        bool angle = false;
         const stack::Profile profile = [&](const stack::Point& p) {
             // A point past the end of single precision is left out.
             if (!std::isfinite(p.depth) || !std::isfinite(p.t * 1000.0f))
                 return;
             std::fprintf(points, "%.9g %.9g", static_cast<double>(p.depth),
                          static_cast<double>(p.t * 1000.0f));
-            if (p.ms.applicable && std::isfinite(p.ms.se * 1000.0f))
+            if (p.ms.applicable && std::isfinite(p.ms.se * 1000.0f)) {
                 std::fprintf(points, " %.9g\n", static_cast<double>(p.ms.se * 1000.0f));
-            else
+                angle = true;
+            } else
                 std::fprintf(points, " ?\n");
         };
         (void)stack::run(plan.particle, plan.setup.at(0).p0, plan.engine, fine, profile);
-        data->draw(run.plot, "depth (cm)", {"kinetic energy (MeV)", "1/e scattering angle (mrad)"},
-                   false);
+        // Without an angle anywhere (Moliere theory not applicable, as the
+        // rows say) the energy is drawn alone.
+        std::vector<std::string> ys{"kinetic energy (MeV)"};
+        if (angle)
+            ys.emplace_back("1/e scattering angle (mrad)");
+        data->draw(run.plot, "depth (cm)", ys, false);
     }
     return 0;
 }

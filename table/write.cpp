@@ -171,7 +171,7 @@ void warnings(const Case& c, const Values& v, std::string& w) {
         s += " Rutherford scatters (5 or more needed)";
         warn(w, s);
     }
-    if (v.mol.applicable && v.mol.se > 1.0f) {
+    if (v.mol.applicable && v.mol.se > 1.0f && std::isfinite(v.mol.se * 1000.0f)) {
         s = "1/e angle ";
         shortest(s, v.mol.se * 1000.0f);
         s += " mrad is above 1 rad: the small-angle formulas do not hold";

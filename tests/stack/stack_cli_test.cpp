@@ -95,7 +95,7 @@ TEST(StackExecutable, OneLayerWithoutSlowingIsTheSingleLayerTable) {
 // options, byte for byte; its CSV has a layer column 1, 2, 3, total.
 TEST(StackExecutable, StackFileIsTheLayers) {
     test::Scratch dir;
-    dir.write("beam.txt", "# window\nkapton 50um\n\n  air\t1   # gap\nSi 300um 2.329\n");
+    dir.write("beam.txt", "# window\nkapton 50 um\n\n  air\t1   # gap\nSi 300um 2.329 g/cm3\n");
     const auto csv = joined(proton, {"--format", "csv"});
     const test::Result a = table_run(
         joined(csv, {"--layer", "kapton@50um", "--layer", "air@1", "--layer", "Si@300um@2.329"}),

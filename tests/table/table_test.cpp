@@ -321,6 +321,12 @@ TEST(Executable, BadInputGivesOneLineAndStatusTwo) {
         {with({"--y", "g"}),                       "--y: chooses the columns of a --plot"},
         {with({"--format", "csv", "--report", ""}), "--format: --report prints"},
         {{"--list", "particles", "--format", "csv"}, "--format: --list prints"},
+        {with({"--y", ""}),                        "--y: the value is empty"},
+        {with({"--plot="}),                        "--plot: the value is empty"},
+        // A line break in the image's name would end gnuplot's string.
+        {with({"--scan", "momentum=1:2:3", "--plot", "x\nsystem('touch a')\n#.svg"}, {"--momentum"}),
+                                                   "a file name with a control character"},
+        {with({"--thickness", std::string(300, '7') + "x"}), "\"777777777777"},
         {with({"--scan", "momentum=1:2:3", "--plot", "a.svg", "--y", "g,g,g"}, {"--momentum"}),
                                                    "one or two columns"},
         {with({"--scan", "momentum=1:2:3", "--plot", "a.svg", "--y", "int_prob_2"}, {"--momentum"}),
@@ -341,6 +347,7 @@ TEST(Executable, BadInputGivesOneLineAndStatusTwo) {
                                                    "--scan \"momentum=1:2:3\": the scanned quantity"},
         {with({"--cases", "."}),                   "--cases \".\": is a directory"},
         {with({"--cases", "missing.csv"}),         "--cases \"missing.csv\": cannot be read"},
+        {with({"--cases", "/dev/zero"}),           "--cases \"/dev/zero\": longer than 64 MiB"},
         {stack({"--layer", "water"}),              "--layer \"water\""},
         {stack({"--layer", "water@"}),             "--layer"},
         {stack({"--layer", "water@0cm"}),          "must be positive"},
@@ -352,6 +359,7 @@ TEST(Executable, BadInputGivesOneLineAndStatusTwo) {
         {stack({"--layer", "water@1cm@x"}),        "--layer"},
         {stack({"--layer", "a@1cm@1@1"}),          "MATERIAL@THICKNESS"},
         {stack({"--layer", "P88@2@2e38"}),         "thickness times density is beyond single"},
+        {stack({"--layer", "water@1g/cm2@1e-45"}), "give a length out of the range"},
         {stack({"--layer", "water@1cm", "--material", "Si"}), "--material \"Si\""},
         {stack({"--layer", "water@1cm", "--thickness", "1"}), "--thickness"},
         {stack({"--layer", "water@1cm", "--stack", "s.txt"}), "not both"},
@@ -389,6 +397,7 @@ TEST(Executable, BadInputGivesOneLineAndStatusTwo) {
         EXPECT_EQ(res.out, "");
         EXPECT_EQ(test::count(res.err, "\n"), 1u);
         EXPECT_EQ(res.err.rfind("zefrin-table: ", 0), 0u) << res.err;
+        EXPECT_LT(res.err.size(), 400u);
         EXPECT_NE(res.err.find(r.names), std::string::npos) << res.err;
     }
 }
@@ -539,7 +548,11 @@ TEST(Executable, OutputFailuresGiveOneLineAndStatusOne) {
         std::vector<std::string> argv;
         bool no_path, full;
         std::string err;  // the line, or a part of it
+        bool closed = false;  // standard output closed
     } rows[] = {
+        // Not written into the plot's data file, which would take descriptor 1.
+        {test::joined(scan, {"--plot", dir.file("c.svg")}), false, false,
+         "zefrin-table: standard output: Bad file descriptor\n", true},
         {test::joined(scan, {"--plot", dir.file("p.svg")}), true, false,
          "zefrin-table: --plot: gnuplot not found on the PATH (install gnuplot-nox)\n"},
         {test::joined(scan, {"--plot", "/nonexistent/a.png"}), false, false,
@@ -567,6 +580,7 @@ TEST(Executable, OutputFailuresGiveOneLineAndStatusOne) {
             o.env = {{"PATH", dir.path().c_str()}};
         if (r.full)
             o.stdout_file = "/dev/full";
+        o.close_stdout = r.closed;
         const test::Result res = test::run(dir, o);
         if (res.err.find("gnuplot not found") != std::string::npos && !r.no_path)
             GTEST_SKIP() << "gnuplot is not installed";
@@ -577,13 +591,20 @@ TEST(Executable, OutputFailuresGiveOneLineAndStatusOne) {
             EXPECT_EQ(res.out.find("<svg"), std::string::npos);
         }
     }
-    EXPECT_FALSE(std::ifstream(dir.file("b.png")).good());
+    EXPECT_FALSE(std::ifstream(dir.file("b.png")).good() || std::ifstream(dir.file("c.svg")).good());
     test::Options o;
     o.argv = test::joined(scan, {"--plot", dir.file("p.svg")});
     const test::Result drawn = test::run(dir, o);
     EXPECT_EQ(drawn.status, 0) << drawn.err;
     EXPECT_EQ(test::count(drawn.out, "\n"), 6u);
     EXPECT_NE(dir.read("p.svg").find("<svg"), std::string::npos);
+    // A stack whose profile slices lose less than single precision shows at
+    // 100 GeV is drawn all the same.
+    o.argv = {TABLE_EXE, "--particle", "mu-", "--momentum", "100", "--layer", "Si@300um",
+              "--layer", "Si@300um", "--plot", dir.file("s.svg")};
+    const test::Result stack = test::run(dir, o);
+    EXPECT_EQ(stack.status, 0) << stack.err;
+    EXPECT_NE(dir.read("s.svg").find("<svg"), std::string::npos);
     // And --help, written, fits a screen of 24 lines of 80 columns.
     const test::Result help = table_run({"--help"});
     EXPECT_LE(test::count(help.out, "\n"), 24u);
