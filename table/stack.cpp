@@ -406,7 +406,12 @@ Result run(const Particle& particle, float p0, std::span<const Layer> layers,
 }
 
 Range range(const Particle& particle, float p0, const Layer& material, float step) {
+    // The mean loss and its variance per g/cm2 do not depend on the
+    // density: the walk runs at 1 g/cm3, where cm are g/cm2, and the
+    // lengths are divided by the density after, so that no density keeps
+    // the range out of single precision.
     Layer thick = material;
+    thick.rho = 1.0f;
     thick.length = std::numeric_limits<float>::infinity();
     Options options;
     options.step = step;
@@ -416,9 +421,9 @@ Range range(const Particle& particle, float p0, const Layer& material, float ste
     r.stops = res.stops;
     if (!res.stops)
         return r;
-    r.cm = res.total.depth;
     r.g_cm2 = res.total.depth_g;
-    r.straggling = res.total.straggling;
+    r.cm = r.g_cm2 / material.rho;
+    r.straggling = res.total.straggling / material.rho;
     return r;
 }
 

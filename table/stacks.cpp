@@ -419,6 +419,8 @@ bool stack_rows(std::string& out, const StackPlan& plan, std::size_t n, Format f
         std::string w;
         if (!g.stops)
             warn(w, "the mean loss could not be followed to the end of the range");
+        else if (!std::isfinite(g.cm) || !std::isfinite(g.straggling))
+            warn(w, "the range in cm is beyond single precision at this density");
         if (f == Format::json) {
             json_object(out, range_keys, k, 0, w);
             out.push_back('\n');

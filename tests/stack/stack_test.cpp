@@ -268,6 +268,17 @@ TEST(Range, ProtonsInWater) {
         near_rel(r.g_cm2, c.model, 0.003, "double-precision integration");
         near_rel(r.cm, r.g_cm2, 1e-6, "cm at density 1");
         near_rel(r.straggling, c.straggling_cm, 0.01, "range straggling");
+        // The loss per g/cm2 knows no density: a gas of 1e-30 g/cm3 or a
+        // solid of 1e20 g/cm3 has the same range in g/cm2, in cm divided
+        // by the density.
+        for (const float rho : {1e-30f, 1e20f}) {
+            Layer w = water(1);
+            w.rho = rho;
+            const stack::Range d = stack::range(proton, momentum(c.mev / 1000, mp), w, 0.01f);
+            EXPECT_TRUE(d.stops && d.g_cm2 == r.g_cm2);
+            near_rel(d.cm * rho, r.cm, 1e-6, "cm times density");
+            near_rel(d.straggling * rho, r.straggling, 1e-6, "straggling times density");
+        }
     }
 }
 
