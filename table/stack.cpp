@@ -241,6 +241,7 @@ Result run(const Particle& particle, float p0, std::span<const Layer> layers,
     float t = k.tf;
     float p = p0;
     float depth0 = 0.0f;  // cm: depth of the layer's entrance in the stack
+    double sums[5] = {};  // of depth, depth_g, mean_loss, radiative_loss, t_rad
     if (profile)
         profile(Point{0, 0.0f, t, w.moliere()});
     for (std::size_t il = 0; il < layers.size(); ++il) {
@@ -377,14 +378,21 @@ Result run(const Particle& particle, float p0, std::span<const Layer> layers,
             res.failure = Failure::overflow;
             row.exits = false;
         }
-        depth0 = depth0 + depth;
+        depth0 = f32(sums[0] + static_cast<double>(depth));
         res.layers.push_back(row);
 
-        total.depth = total.depth + row.depth;
-        total.depth_g = total.depth_g + row.depth_g;
-        total.mean_loss = total.mean_loss + row.mean_loss;
-        total.radiative_loss = total.radiative_loss + row.radiative_loss;
-        total.t_rad = total.t_rad + row.t_rad;
+        // The totals are summed in double: a stack of many thin layers
+        // would otherwise lose a unit of single precision per layer.
+        sums[0] += static_cast<double>(row.depth);
+        sums[1] += static_cast<double>(row.depth_g);
+        sums[2] += static_cast<double>(row.mean_loss);
+        sums[3] += static_cast<double>(row.radiative_loss);
+        sums[4] += static_cast<double>(row.t_rad);
+        total.depth = f32(sums[0]);
+        total.depth_g = f32(sums[1]);
+        total.mean_loss = f32(sums[2]);
+        total.radiative_loss = f32(sums[3]);
+        total.t_rad = f32(sums[4]);
         total.slices = total.slices + row.slices;
         total.exits = row.exits;
         total.p_out = row.p_out;
