@@ -138,7 +138,7 @@ void watch(const char* name) {
     struct sigaction sa {};
     sa.sa_handler = remove_pending;
     ::sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESETHAND;
+    sa.sa_flags = 0;
     for (std::size_t i = 0; i < std::size(fatal); ++i) {
         (void)::sigaction(fatal[i], nullptr, &saved[i]);
         // A signal ignored at start stays ignored.
