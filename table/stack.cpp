@@ -39,8 +39,8 @@ State at_kinetic(float t, float mass) {
 
 // 1 - e^-x, for the probability of an interaction in x interaction lengths,
 // without the cancellation of 1 - exp(-x) when x is small.
-float one_minus_exp(float x) {
-    return f32(-std::expm1(-static_cast<double>(x)));
+float one_minus_exp(double x) {
+    return f32(-std::expm1(-x));
 }
 
 // What one slice of length dx (cm) adds, computed at the state s.
@@ -64,18 +64,18 @@ struct Walk {
     // Moliere's composite rule: sum of chic^2, of chic^2 ln chia^2, and the
     // second moments of angle and position (rad2, rad cm, cm2) per projection
     // in units of chic^2.
-    float chi2 = 0.0f;
-    float lnw = 0.0f;
-    float yth = 0.0f;
-    float y2 = 0.0f;
+    double chi2 = 0.0;
+    double lnw = 0.0;
+    double yth = 0.0;
+    double y2 = 0.0;
     // Energy variance (GeV2) at the last layer boundary; within a layer the
     // variance of the residual range (cm2), which a slowing particle carries
     // unchanged.
-    float sigma2 = 0.0f;
-    float vrange = 0.0f;
+    double sigma2 = 0.0;
+    double vrange = 0.0;
     // Interaction lengths and absorption lengths crossed.
-    float xint = 0.0f;
-    float xabs = 0.0f;
+    double xint = 0.0;
+    double xabs = 0.0;
     // Radiation lengths crossed, for the radiative loss without slowing.
     float tcum = 0.0f;
     float radcum = 0.0f;
@@ -128,24 +128,25 @@ struct Walk {
 
     State state(float t) const { return options.slowing ? at_kinetic(t, particle.mass) : entrance; }
 
-    // Adds a slice of length dx, losing loss (GeV), to the sums.
+    // Adds a slice of length dx, losing loss (GeV), to the sums. The slice
+    // is single precision; its sums are kept in double, so that neither
+    // many slices nor a slice of an extreme length (dx^2 at 1e-23 cm or
+    // 1e20 cm) lose what single precision cannot hold.
     void add(const Slice& sl, float dx, float loss) {
-        const float a = sl.chic * sl.chic;
+        const double d = dx;
+        const double a = static_cast<double>(sl.chic) * static_cast<double>(sl.chic);
         // Angle and position carried over dx, with a spread over the slice.
-        // Each product is taken small factor first, so that a slice of a
-        // kilometre-long gas layer does not overflow dx^2 before chi^2
-        // brings it back.
-        y2 = y2 + dx * (2.0f * yth) + dx * (dx * chi2) + dx * ((a * dx) / 3.0f);
-        yth = yth + dx * chi2 + (a * dx) / 2.0f;
+        y2 = y2 + 2.0 * d * yth + d * d * chi2 + a * d * d / 3.0;
+        yth = yth + d * chi2 + a * d / 2.0;
         chi2 = chi2 + a;
-        lnw = lnw + a * flog(sl.chia * sl.chia);
+        lnw = lnw + a * 2.0 * std::log(static_cast<double>(sl.chia));
         if (options.slowing) {
             // The slice's Bohr variance, as a variance of the residual range.
-            const float sp = loss / dx;
-            vrange = vrange + (sl.r / sp) / sp;
+            const double sp = static_cast<double>(loss) / d;
+            vrange = vrange + static_cast<double>(sl.r) / sp / sp;
         } else {
             // Every slice at one energy: the variances add.
-            sigma2 = sigma2 + sl.r;
+            sigma2 = sigma2 + static_cast<double>(sl.r);
         }
         tcum = tcum + sl.trad;
         if (electron && !options.slowing)
@@ -158,14 +159,13 @@ struct Walk {
     physics::Moliere moliere() const {
         physics::Moliere ms{};
         ms.b = 1.0f;
-        if (!(chi2 > 0.0f) || !(y2 > 0.0f))
+        if (!(chi2 > 0.0) || !(y2 > 0.0))
             return ms;
-        const float chic = fsqrt(chi2);
-        const float chia = fexp(0.5f * (lnw / chi2));
+        const double chic = std::sqrt(chi2);
         // moliere() divides the displacement by 1.7321: the length that gives
         // back sqrt(y2) for the stack's chic.
-        const float length = 1.7321f * fsqrt(y2) / chic;
-        return physics::moliere(chic, chia, length);
+        return physics::moliere(f32(chic), f32(std::exp(0.5 * (lnw / chi2))),
+                                f32(1.7321 * std::sqrt(y2) / chic));
     }
 };
 
@@ -239,6 +239,9 @@ Result run(const Particle& particle, float p0, std::span<const Layer> layers,
         return res;
     }
     float t = k.tf;
+    // The kinetic energy carried from slice to slice, in double: a slice's
+    // loss below the last digit of t at high energy still counts.
+    double td = k.tf;
     float p = p0;
     float depth0 = 0.0f;  // cm: depth of the layer's entrance in the stack
     double sums[5] = {};  // of depth, depth_g, mean_loss, radiative_loss, t_rad
@@ -260,10 +263,10 @@ Result run(const Particle& particle, float p0, std::span<const Layer> layers,
                 res.failure = Failure::too_dense;
         }
         // The energy variance becomes a residual-range variance in this layer.
-        w.vrange = 0.0f;
-        if (options.slowing && w.sigma2 > 0.0f) {
-            const float sp = w.rate(layer, t).total();
-            w.vrange = (w.sigma2 / sp) / sp;
+        w.vrange = 0.0;
+        if (options.slowing && w.sigma2 > 0.0) {
+            const double sp = w.rate(layer, t).total();
+            w.vrange = w.sigma2 / sp / sp;
         }
         float depth = 0.0f;
         bool stopped = !(t > w.tc);
@@ -336,7 +339,8 @@ Result run(const Particle& particle, float p0, std::span<const Layer> layers,
             row.radiative_loss = row.radiative_loss + sl.radl;
             row.t_rad = row.t_rad + sl.trad;
             depth = (last && !stopped) ? layer.length : depth + dx;
-            t = stopped ? w.tc : t - loss;
+            td = stopped ? static_cast<double>(w.tc) : td - static_cast<double>(loss);
+            t = f32(td);
             if (profile)
                 profile(Point{il, depth0 + depth, t, w.moliere()});
         }
@@ -346,8 +350,9 @@ Result run(const Particle& particle, float p0, std::span<const Layer> layers,
             // A path of zero adds nothing, even where the interaction length
             // of an absurdly dense layer rounds to zero.
             if (depth > 0.0f) {
-                w.xint = w.xint + depth / row.lambda;
-                w.xabs = w.xabs + depth * row.share / row.lambda;
+                w.xint = w.xint + static_cast<double>(depth) / static_cast<double>(row.lambda);
+                w.xabs = w.xabs + static_cast<double>(depth) * static_cast<double>(row.share) /
+                                      static_cast<double>(row.lambda);
             }
             row.p_int = one_minus_exp(w.xint);
             row.p_abs = one_minus_exp(w.xabs);
@@ -359,17 +364,18 @@ Result run(const Particle& particle, float p0, std::span<const Layer> layers,
         } else if (stopped) {
             row.exits = false;
             row.straggling =
-                options.slowing ? fsqrt(w.vrange) : fsqrt(w.sigma2) / w.rate(layer, t).total();
+                options.slowing ? f32(std::sqrt(w.vrange))
+                                : f32(std::sqrt(w.sigma2) / static_cast<double>(w.rate(layer, t).total()));
         } else {
             row.exits = true;
             row.t_out = t;
             p = at_kinetic(t, particle.mass).p;
             row.p_out = p;
             if (options.slowing) {
-                const float sp = w.rate(layer, t).total();
-                w.sigma2 = (w.vrange * sp) * sp;
+                const double sp = w.rate(layer, t).total();
+                w.sigma2 = w.vrange * sp * sp;
             }
-            row.spread = fsqrt(w.sigma2);
+            row.spread = f32(std::sqrt(w.sigma2));
         }
         if (res.failure == Failure::none && !finite(row)) {
             // What is left of single precision ends here (a layer of
