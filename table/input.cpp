@@ -169,7 +169,8 @@ Quantity quantity(std::string_view option, std::string_view text, Kind kind) {
             unit = &c;
     if (!unit)
         bad(option, text,
-            "unknown unit \"" + std::string(u) + "\" (use " + std::string(units_of(kind)) + ")");
+            "unknown unit \"" + std::string(u.substr(0, 20)) + (u.size() > 20 ? "..." : "") +
+                "\" (use " + std::string(units_of(kind)) + ")");
     Quantity q;
     q.unit = u.empty() ? std::string_view() : unit->name;
     if (unit->factor == 0) {

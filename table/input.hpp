@@ -14,7 +14,9 @@ std::string printable(std::string_view s);
 
 // A usage error: one line for standard error, without the program's name.
 struct Bad : std::runtime_error {
-    explicit Bad(std::string_view what) : std::runtime_error(printable(what)) {}
+    // At most 1000 bytes of it: one line, whatever value it echoes.
+    explicit Bad(std::string_view what)
+        : std::runtime_error(printable(what.substr(0, 1000)) + (what.size() > 1000 ? "..." : "")) {}
 };
 
 // Throws Bad naming the option, echoing the value (its first 100 bytes) and

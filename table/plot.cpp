@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -118,15 +119,18 @@ std::string plot(const std::string& data, const std::string& file, const std::st
 
 namespace {
 
-// The data file of the plot being made, for a signal that ends the run
-// before the destructor can remove it.
+// The data file of the plot being made, and the image while gnuplot draws
+// it, for a signal that ends the run before they can be removed.
 char pending[32];
+char drawing[PATH_MAX];
 constexpr int fatal[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE};
 struct sigaction saved[std::size(fatal)];
 
 void remove_pending(int sig) {
     if (pending[0] != '\0')
         (void)::unlink(pending);
+    if (drawing[0] != '\0')
+        (void)::unlink(drawing);
     for (std::size_t i = 0; i < std::size(fatal); ++i)
         if (fatal[i] == sig)
             (void)::sigaction(sig, &saved[i], nullptr);
@@ -187,8 +191,33 @@ void PlotData::draw(const std::string& image, const std::string& xlabel,
                     const std::vector<std::string>& ys, bool logx) {
     const bool written = std::fclose(f_) == 0;
     f_ = nullptr;
-    const std::string err =
-        written ? plot(name_, image, xlabel, ys, logx) : "cannot write the plot's data";
+    std::string err = written ? "" : "cannot write the plot's data";
+    if (err.empty()) {
+        // gnuplot draws into a file of its own beside the image, which
+        // takes the image's name only once it is whole: a run that ends
+        // early leaves no image, or the one that was there.
+        const std::size_t slash = image.rfind('/');
+        const std::string tmpl =
+            (slash == std::string::npos ? std::string() : image.substr(0, slash + 1)) +
+            ".zefrin-table-image-XXXXXX" + image.substr(image.size() - 4);
+        if (tmpl.size() >= sizeof drawing)
+            throw std::runtime_error("--plot \"" + printable(image) + "\": the name is too long");
+        std::memcpy(drawing, tmpl.c_str(), tmpl.size() + 1);
+        const int fd = ::mkstemps(drawing, 4);  // the type stays: .svg or .png
+        if (fd < 0) {
+            err = std::string("cannot make a file beside the image: ") + std::strerror(errno);
+        } else {
+            const mode_t mask = ::umask(0);
+            ::umask(mask);
+            (void)::fchmod(fd, 0666 & ~mask);
+            ::close(fd);
+            err = plot(name_, drawing, xlabel, ys, logx);
+            if (err.empty() && ::rename(drawing, image.c_str()) != 0)
+                err = std::string("cannot name the image: ") + std::strerror(errno);
+            (void)::unlink(drawing);
+        }
+        drawing[0] = '\0';
+    }
     if (!err.empty())
         throw std::runtime_error("--plot \"" + printable(image) + "\": " + err);
 }

@@ -490,6 +490,17 @@ bool stack_rows(std::string& out, const StackPlan& plan, std::size_t n, Format f
         if (res.failure == stack::Failure::out_of_range) {
             w.clear();
             for (std::size_t j = stack_head + 1; j < std::size(stack_keys); ++j) k[j] = Cell{};
+        } else if (res.failure != stack::Failure::none && r.slices == 0) {
+            // Not a slice of this row was computed (a layer too dense for
+            // the nuclear formulas, met first): what the slices would give is
+            // missing, not zero. What the layer is, and the entrance, stay.
+            w.clear();
+            for (std::size_t j = 0; j < std::size(stack_keys); ++j) {
+                const std::string_view key = stack_keys[j];
+                if (j > stack_head + 4 && !key.ends_with("_in_gev_c") && !key.ends_with("_in_mev") &&
+                    key != "slices")
+                    k[j] = Cell{};
+            }
         }
         if (here && !total)
             warn(w, "stops at " + cm_text(r.depth) + " into this layer, nothing after it");
