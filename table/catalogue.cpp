@@ -352,8 +352,10 @@ std::vector<physics::Element> weights(std::string_view option, std::string_view 
         const std::string_view fr = item.substr(colon + 1);
         if (!number(fr, frac))
             bad(option, text, "fraction \"" + std::string(fr) + "\" is not a number");
-        if (!(frac > 0) || frac > 1)
-            bad(option, text, "fraction \"" + std::string(fr) + "\" outside (0, 1]");
+        // Up to 1 within the 1e-3 the sum is allowed: a fraction as a
+        // table rounds it.
+        if (!(frac > 0) || frac > 1.001)
+            bad(option, text, "fraction \"" + std::string(fr) + "\" outside (0, 1.001]");
         const float p = f32(frac);
         out.push_back(physics::element(static_cast<float>(z), p));
         sum += static_cast<double>(p);

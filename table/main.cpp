@@ -151,6 +151,12 @@ int run(Run& r) {
     else if (r.format != "text")
         bad("--format", r.format, "unknown format (use text, csv or json)");
     unused(!r.y.empty() && r.plot.empty(), "--y", "chooses the columns of a --plot; give --plot");
+    if (!r.list.empty()) {
+        bool alone = r.cases.empty() && !r.report && r.plot.empty() && r.y.empty() &&
+                     !r.stacks.given();
+        for (const std::string_view name : Options::names) alone = alone && !r.o.find(name)->has_value();
+        unused(!alone, "--list", "goes alone: it prints the particles or materials, no run");
+    }
 
     if (r.stacks.given()) {
         if (!r.cases.empty() || r.report || !r.list.empty() || !r.y.empty())
@@ -229,6 +235,9 @@ int run(Run& r) {
     }
     std::FILE* plotdata = data ? data->file() : nullptr;
     std::vector<bool> drawn(ys.size(), false);
+    // A logarithmic scan has logarithmic y axes too: a value that is not
+    // positive has no place on them.
+    const bool logy = !one.empty() && one[0].sweep.scan && one[0].sweep.log;
 
     Out out;
     const bool tty = ::isatty(1) != 0;
@@ -255,8 +264,9 @@ int run(Run& r) {
                 std::fprintf(plotdata, "%.9g", static_cast<double>(x));
                 for (std::size_t j = 0; j < ys.size(); ++j) {
                     const float yv = column_value(ys[j], c, v);
-                    drawn[j] = drawn[j] || yv == yv;
-                    if (yv == yv)
+                    const bool shown = logy ? yv > 0.0f : yv == yv;
+                    drawn[j] = drawn[j] || shown;
+                    if (shown)
                         std::fprintf(plotdata, " %.9g", static_cast<double>(yv));
                     else
                         std::fprintf(plotdata, " ?");
@@ -273,9 +283,11 @@ int run(Run& r) {
     if (data) {
         for (std::size_t j = 0; j < ys.size(); ++j)
             if (!drawn[j])
-                throw std::runtime_error("--plot \"" + printable(r.plot) + "\": " + ys[j] +
-                                         " has no value at any point (see the warnings): "
-                                         "nothing drawn");
+                throw std::runtime_error(
+                    "--plot \"" + printable(r.plot) + "\": " + ys[j] +
+                    (logy ? " has no positive value for the logarithmic axis at any point"
+                          : " has no value at any point") +
+                    " (see the warnings): nothing drawn");
         const Setup& s = one[0];
         std::vector<std::string> titles;
         for (const std::string& y : ys) titles.push_back(column_title(y));

@@ -249,6 +249,9 @@ void row_cells(const stack::Row& r, std::size_t index, const StackLayer* l, bool
         shortest(s, r.ms.se * 1000.0f);
         warn(w, s + " mrad is above 1 rad: the small-angle formulas do not hold");
     }
+    if (l && r.nuclear && r.lambda > 1.0e25f)
+        warn(w, "interaction length above 1e25 cm: the sums' start of 1e-30 per cm is not "
+                "negligible, interaction length and absorption share are off");
     if (l && r.left_out > 0)
         warn(w, std::to_string(r.left_out) +
                     " element(s) without an absorption cross section for this siga: left out of "

@@ -220,6 +220,12 @@ void warnings(const Case& c, const Values& v, std::string& w) {
                 s += " mb gives no absorption cross section: left out of the nuclear section";
                 warn(w, s);
             }
+        // The nuclear sums start from 1e-30 per cm (the report's own
+        // start): in a gas thinner than about 1e-24 g/cm3 that start is no
+        // longer negligible beside the material's own 1/lambda.
+        if (v.x.tlam > 1.0e25f)
+            warn(w, "interaction length above 1e25 cm: the sums' start of 1e-30 per cm is not "
+                    "negligible, interaction length and absorption share are off");
     }
 }
 

@@ -86,6 +86,7 @@ TEST(Catalogue, FormulasAndMixtures) {
         {"Cu",           {29},       {1.0},                                  8.96f},
         {"Tc",           {43},       {1.0},                                  0.0f},
         {"H:0.1119,O:0.8881",   {1, 8}, {0.1119, 0.8881},                    0.0f},
+        {"Cu:1.0009",           {29},   {1.0009},                            0.0f},
         {"1:0.1119,8:0.8881",   {1, 8}, {0.1119, 0.8881},                    0.0f},
         {"AIR",          {6, 7, 8, 18}, {0.000124, 0.755267, 0.231781, 0.012827}, 1.20479e-3f},
         {"concrete",     {1, 6, 8, 11, 12, 13, 14, 19, 20, 26},
@@ -332,7 +333,8 @@ TEST(Executable, BadInputGivesOneLineAndStatusTwo) {
         {with({"--scan", "momentum=1:2:3", "--plot", "a.svg", "--y", "int_prob_2"}, {"--momentum"}),
                                                    "\"int_prob_2\" is not a numeric column of this run"},
         {with({"--format", "xml"}),                "--format \"xml\": unknown format"},
-        {with({"--list", "ions"}),                 "--list \"ions\""},
+        {{"--list", "ions"},                       "--list \"ions\""},
+        {with({"--list", "particles"}),            "--list: goes alone"},
         {with({"--scan", "momentum=1:10"}, {"--momentum"}),     "--scan \"momentum=1:10\""},
         {with({"--scan", "energy=1:10:5"}, {"--momentum"}),     "--scan \"energy=1:10:5\""},
         {with({"--scan", "momentum=1:10:1"}, {"--momentum"}),   "whole number from 2"},
@@ -492,6 +494,17 @@ TEST(Executable, MissingResultsAreEmptyWithAWarning) {
         {{"--particle", "p", "--momentum", "1", "--material", "Cu", "--thickness", "1e30g/cm2",
           "--format", "json"},
          {"divide into more than 2147483646, better into more than 2147483646 smaller regions"}},
+        // Water at 1e-30 g/cm3: the nuclear sums' start outweighs the material.
+        {{"--particle", "p", "--momentum", "1", "--material", "water", "--density", "1e-30",
+          "--thickness", "1g/cm2", "--format", "json"},
+         {"interaction length above 1e25 cm: the sums' start of 1e-30 per cm is not negligible"}},
+        // A stack layer too dense for the nuclear sums: its slices' columns
+        // are missing, not zero, and the total row keeps the layer before.
+        {{"--particle", "p", "--momentum", "1", "--layer", "air@1m", "--layer", "water@1cm@1e38",
+          "--format", "csv"},
+         {"\n1,p,0.93827206,2,water,1e+38,1,1e+38,,0.9995764,432.6792,,,,,,,,,,,,,,,,0,\n",
+          "\n1,p,0.93827206,total,,,100,0.120478995,0.0031925486,1,432.9881,,,0.3088973,",
+          "the nuclear formulas leave single precision in layer 2"}},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.args[1] + " " + r.args[3] + " " + r.args[5]);
@@ -563,6 +576,12 @@ TEST(Executable, OutputFailuresGiveOneLineAndStatusOne) {
          false,
          false,
          "mean_loss_mev has no value at any point"},
+        // All zero, on the logarithmic axes of a log scan.
+        {{TABLE_EXE, "--particle", "e-", "--scan", "momentum=0.1:1000:5log", "--material", "air",
+          "--thickness", "1um", "--plot", dir.file("z.svg"), "--y", "radiative_loss_mev"},
+         false,
+         false,
+         "radiative_loss_mev has no positive value for the logarithmic axis"},
         {{TABLE_EXE, "--list", "materials"},
          false,
          true,
