@@ -78,7 +78,6 @@ struct Walk {
     double xabs = 0.0;
     // Radiation lengths crossed, for the radiative loss without slowing.
     float tcum = 0.0f;
-    float radcum = 0.0f;
 
     // The slice of length dx at the state s; srad is the state whose total
     // energy the radiative loss takes (the entrance less half the collision
@@ -100,8 +99,10 @@ struct Walk {
                 sl.radl = physics::radiative_loss(srad.p, mass, sl.trad);
             else
                 // Without slowing the whole path is one layer at the entrance
-                // energy: E (1 - e^-t) of the radiation lengths crossed so far.
-                sl.radl = physics::radiative_loss(s.p, mass, tcum + sl.trad) - radcum;
+                // energy, E (1 - e^-t) of all the radiation lengths crossed:
+                // the slice adds E e^-tcum (1 - e^-dt), never negative (a
+                // difference of two such totals can be, in single precision).
+                sl.radl = physics::radiative_loss(s.p, mass, sl.trad) * fexp(-tcum);
         }
         return sl;
     }
@@ -133,7 +134,7 @@ struct Walk {
     // many slices nor a slice of an extreme length (dx^2 at 1e-23 cm or
     // 1e20 cm) lose what single precision cannot hold.
     void add(const Slice& sl, float dx, float loss) {
-        const double d = dx;
+        const double d = static_cast<double>(dx);
         const double a = static_cast<double>(sl.chic) * static_cast<double>(sl.chic);
         // Angle and position carried over dx, with a spread over the slice.
         y2 = y2 + 2.0 * d * yth + d * d * chi2 + a * d * d / 3.0;
@@ -149,8 +150,6 @@ struct Walk {
             sigma2 = sigma2 + static_cast<double>(sl.r);
         }
         tcum = tcum + sl.trad;
-        if (electron && !options.slowing)
-            radcum = radcum + sl.radl;
     }
 
     // Moliere's rule for the composite layer crossed so far: chic^2 the sum,
@@ -241,7 +240,7 @@ Result run(const Particle& particle, float p0, std::span<const Layer> layers,
     float t = k.tf;
     // The kinetic energy carried from slice to slice, in double: a slice's
     // loss below the last digit of t at high energy still counts.
-    double td = k.tf;
+    double td = static_cast<double>(k.tf);
     float p = p0;
     float depth0 = 0.0f;  // cm: depth of the layer's entrance in the stack
     double sums[5] = {};  // of depth, depth_g, mean_loss, radiative_loss, t_rad
@@ -265,7 +264,7 @@ Result run(const Particle& particle, float p0, std::span<const Layer> layers,
         // The energy variance becomes a residual-range variance in this layer.
         w.vrange = 0.0;
         if (options.slowing && w.sigma2 > 0.0) {
-            const double sp = w.rate(layer, t).total();
+            const auto sp = static_cast<double>(w.rate(layer, t).total());
             w.vrange = w.sigma2 / sp / sp;
         }
         float depth = 0.0f;
@@ -372,7 +371,7 @@ Result run(const Particle& particle, float p0, std::span<const Layer> layers,
             p = at_kinetic(t, particle.mass).p;
             row.p_out = p;
             if (options.slowing) {
-                const double sp = w.rate(layer, t).total();
+                const auto sp = static_cast<double>(w.rate(layer, t).total());
                 w.sigma2 = w.vrange * sp * sp;
             }
             row.spread = f32(std::sqrt(w.sigma2));

@@ -353,6 +353,10 @@ TEST(Stack, OddStacksGiveFiniteResults) {
         // brought it back, and the displacement came out infinite.
         {"1.6e15 GeV electron, lead then 1e32 cm of air", electron, 1.5555556e15f,
          {pb(1.0f), air(1e32f)}},
+        // The fuzzer's find: the radiative loss of the third layer, a
+        // difference of two totals without slowing, came out negative.
+        {"400 TeV electron, air then twice 2 m of Si", electron, 400031.0f,
+         {air(100.0f), si(200.0f), si(200.0f)}},
     };
     for (const bool slowing : {false, true}) {
         for (const StackCase& c : cases) {
