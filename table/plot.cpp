@@ -1,9 +1,12 @@
 // gnuplot, run as a child with its script on standard input.
 #include "table/plot.hpp"
 
+#include <fcntl.h>
 #include <signal.h>
+#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -70,6 +73,155 @@ std::string quoted(const std::string& s) {
     return q + "'";
 }
 
+// What a signal that ends the run must clean up: the plot's data file, the
+// image while gnuplot draws it, and gnuplot itself, which would otherwise go
+// on and write the image again.
+char pending[32];
+char drawing[PATH_MAX];
+volatile sig_atomic_t child = 0;
+constexpr int fatal[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE};
+struct sigaction saved[std::size(fatal)];
+
+void remove_pending(int sig) {
+    const pid_t pid = child;
+    if (pid > 0) {
+        (void)::kill(pid, SIGKILL);
+        (void)::waitpid(pid, nullptr, 0);
+    }
+    if (pending[0] != '\0')
+        (void)::unlink(pending);
+    if (drawing[0] != '\0')
+        (void)::unlink(drawing);
+    for (std::size_t i = 0; i < std::size(fatal); ++i)
+        if (fatal[i] == sig)
+            (void)::sigaction(sig, &saved[i], nullptr);
+    (void)::raise(sig);
+}
+
+// Holds the fatal signals back while a name or the child is being
+// recorded, so that the handler never sees half of it.
+class Held {
+   public:
+    Held() {
+        sigset_t set;
+        ::sigemptyset(&set);
+        for (const int sig : fatal) ::sigaddset(&set, sig);
+        ::pthread_sigmask(SIG_BLOCK, &set, &old_);
+    }
+    ~Held() { ::pthread_sigmask(SIG_SETMASK, &old_, nullptr); }
+    Held(const Held&) = delete;
+    Held& operator=(const Held&) = delete;
+
+   private:
+    sigset_t old_;
+};
+
+// A new file from the template into buf (the last suffix bytes kept),
+// known to the handler from the moment it exists. -1 and errno on failure.
+int make_temp(char* buf, std::size_t size, const std::string& tmpl, int suffix) {
+    const Held held;
+    if (tmpl.size() >= size) {
+        errno = ENAMETOOLONG;
+        return -1;
+    }
+    std::memcpy(buf, tmpl.c_str(), tmpl.size() + 1);
+    const int fd = ::mkstemps(buf, suffix);
+    if (fd < 0)
+        buf[0] = '\0';
+    return fd;
+}
+
+void forget(char* buf) {
+    const Held held;
+    buf[0] = '\0';
+}
+
+void watch() {
+    struct sigaction sa {};
+    sa.sa_handler = remove_pending;
+    ::sigemptyset(&sa.sa_mask);
+    sa.sa_flags = 0;
+    for (std::size_t i = 0; i < std::size(fatal); ++i) {
+        (void)::sigaction(fatal[i], nullptr, &saved[i]);
+        // A signal ignored at start stays ignored.
+        if (saved[i].sa_handler != SIG_IGN)
+            (void)::sigaction(fatal[i], &sa, nullptr);
+    }
+}
+
+void unwatch() {
+    forget(pending);
+    for (std::size_t i = 0; i < std::size(fatal); ++i)
+        (void)::sigaction(fatal[i], &saved[i], nullptr);
+}
+
+// Runs gnuplot on the script, its output and messages to /dev/null; its
+// wait status, or -1 when it cannot be started.
+int run_gnuplot(const std::string& script) {
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0)
+        return -1;
+    posix_spawn_file_actions_t fa;
+    ::posix_spawn_file_actions_init(&fa);
+    ::posix_spawn_file_actions_adddup2(&fa, fds[0], 0);
+    ::posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
+    ::posix_spawn_file_actions_adddup2(&fa, 1, 2);
+    // gnuplot starts with no signal held back.
+    posix_spawnattr_t attr;
+    ::posix_spawnattr_init(&attr);
+    sigset_t none;
+    ::sigemptyset(&none);
+    ::posix_spawnattr_setsigmask(&attr, &none);
+    ::posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK);
+    char name[] = "gnuplot";
+    char* argv[] = {name, nullptr};
+    pid_t pid = 0;
+    int rc;
+    {
+        const Held held;
+        rc = ::posix_spawnp(&pid, name, &fa, &attr, argv, environ);
+        if (rc == 0)
+            child = pid;
+    }
+    ::posix_spawnattr_destroy(&attr);
+    ::posix_spawn_file_actions_destroy(&fa);
+    ::close(fds[0]);
+    if (rc != 0) {
+        ::close(fds[1]);
+        return -1;
+    }
+    {
+        // A gnuplot that has already quit must not end the run by SIGPIPE:
+        // the write fails with EPIPE instead, and its signal is taken back.
+        sigset_t pipe, old;
+        ::sigemptyset(&pipe);
+        ::sigaddset(&pipe, SIGPIPE);
+        ::pthread_sigmask(SIG_BLOCK, &pipe, &old);
+        const char* at = script.data();
+        std::size_t left = script.size();
+        while (left > 0) {
+            const ssize_t r = ::write(fds[1], at, left);
+            if (r < 0 && errno == EINTR)
+                continue;
+            if (r <= 0)
+                break;
+            at += r;
+            left -= static_cast<std::size_t>(r);
+        }
+        const timespec now{0, 0};
+        while (::sigtimedwait(&pipe, nullptr, &now) == SIGPIPE) {
+        }
+        ::pthread_sigmask(SIG_SETMASK, &old, nullptr);
+    }
+    ::close(fds[1]);
+    int st = 0;
+    while (::waitpid(pid, &st, 0) < 0 && errno == EINTR) {
+    }
+    const Held held;
+    child = 0;
+    return st;
+}
+
 }  // namespace
 
 std::string plot(const std::string& data, const std::string& file, const std::string& xlabel,
@@ -101,11 +253,9 @@ std::string plot(const std::string& data, const std::string& file, const std::st
              quoted(ys[i]) + (i == 1 ? " axes x1y2" : "");
     }
     s += "\n";
-    FILE* g = ::popen("gnuplot >/dev/null 2>&1", "w");
-    if (!g)
+    const int st = run_gnuplot(s);
+    if (st < 0)
         return "cannot start gnuplot";
-    std::fwrite(s.data(), 1, s.size(), g);
-    const int st = ::pclose(g);
     struct stat info;
     std::string why;
     if (st != 0)
@@ -117,60 +267,14 @@ std::string plot(const std::string& data, const std::string& file, const std::st
     return why;
 }
 
-namespace {
-
-// The data file of the plot being made, and the image while gnuplot draws
-// it, for a signal that ends the run before they can be removed.
-char pending[32];
-char drawing[PATH_MAX];
-constexpr int fatal[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE};
-struct sigaction saved[std::size(fatal)];
-
-void remove_pending(int sig) {
-    if (pending[0] != '\0')
-        (void)::unlink(pending);
-    if (drawing[0] != '\0')
-        (void)::unlink(drawing);
-    for (std::size_t i = 0; i < std::size(fatal); ++i)
-        if (fatal[i] == sig)
-            (void)::sigaction(sig, &saved[i], nullptr);
-    (void)::raise(sig);
-}
-
-void watch(const char* name) {
-    std::memcpy(pending, name, std::strlen(name) + 1);
-    struct sigaction sa {};
-    sa.sa_handler = remove_pending;
-    ::sigemptyset(&sa.sa_mask);
-    sa.sa_flags = 0;
-    for (std::size_t i = 0; i < std::size(fatal); ++i) {
-        (void)::sigaction(fatal[i], nullptr, &saved[i]);
-        // A signal ignored at start stays ignored.
-        if (saved[i].sa_handler != SIG_IGN)
-            (void)::sigaction(fatal[i], &sa, nullptr);
-    }
-}
-
-void unwatch() {
-    for (std::size_t i = 0; i < std::size(fatal); ++i)
-        (void)::sigaction(fatal[i], &saved[i], nullptr);
-    pending[0] = '\0';
-}
-
-}  // namespace
-
 PlotData::PlotData() {
-    char tmpl[] = "/tmp/zefrin-table-plot-XXXXXX";
-    static_assert(sizeof tmpl <= sizeof pending);
-    // Watched before it exists, so that no signal leaves it behind.
-    watch(tmpl);
-    const int fd = ::mkstemp(tmpl);
+    watch();
+    const int fd = make_temp(pending, sizeof pending, "/tmp/zefrin-table-plot-XXXXXX", 0);
     if (fd < 0) {
         unwatch();
         throw std::runtime_error("--plot: cannot make a file for the plot's data");
     }
-    std::memcpy(pending, tmpl, sizeof tmpl);
-    name_ = tmpl;
+    name_ = pending;
     f_ = ::fdopen(fd, "w");
     if (!f_) {
         ::close(fd);
@@ -200,10 +304,8 @@ void PlotData::draw(const std::string& image, const std::string& xlabel,
         const std::string tmpl =
             (slash == std::string::npos ? std::string() : image.substr(0, slash + 1)) +
             ".zefrin-table-image-XXXXXX" + image.substr(image.size() - 4);
-        if (tmpl.size() >= sizeof drawing)
-            throw std::runtime_error("--plot \"" + printable(image) + "\": the name is too long");
-        std::memcpy(drawing, tmpl.c_str(), tmpl.size() + 1);
-        const int fd = ::mkstemps(drawing, 4);  // the type stays: .svg or .png
+        // The type stays in the name: .svg or .png.
+        const int fd = make_temp(drawing, sizeof drawing, tmpl, 4);
         if (fd < 0) {
             err = std::string("cannot make a file beside the image: ") + std::strerror(errno);
         } else {
@@ -215,8 +317,8 @@ void PlotData::draw(const std::string& image, const std::string& xlabel,
             if (err.empty() && ::rename(drawing, image.c_str()) != 0)
                 err = std::string("cannot name the image: ") + std::strerror(errno);
             (void)::unlink(drawing);
+            forget(drawing);
         }
-        drawing[0] = '\0';
     }
     if (!err.empty())
         throw std::runtime_error("--plot \"" + printable(image) + "\": " + err);

@@ -1,8 +1,10 @@
 // zefrin-table: units, catalogue and formulas in-process; bad inputs, and
 // the same bits for a catalogue name and its formula, on the executable.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <utility>
@@ -624,6 +626,24 @@ TEST(Executable, OutputFailuresGiveOneLineAndStatusOne) {
     const test::Result stack = test::run(dir, o);
     EXPECT_EQ(stack.status, 0) << stack.err;
     EXPECT_NE(dir.read("s.svg").find("<svg"), std::string::npos);
+    // A gnuplot that writes half an image and fails leaves the image that
+    // was there as it was.
+    dir.write("p.svg", "older");
+    ::mkdir(dir.file("bin").c_str(), 0755);
+    dir.write("bin/gnuplot",
+              "#!/bin/sh\nsed -n \"s/^set output '\\(.*\\)'$/\\1/p\" | "
+              "while read f; do echo half > \"$f\"; done\nexit 3\n");
+    ::chmod(dir.file("bin/gnuplot").c_str(), 0755);
+    const std::string fake_path = dir.file("bin") + ":/usr/bin:/bin";
+    o.argv = test::joined(scan, {"--plot", dir.file("p.svg")});
+    o.env = {{"PATH", fake_path.c_str()}};
+    const test::Result failed = test::run(dir, o);
+    EXPECT_EQ(failed.status, 1);
+    EXPECT_NE(failed.err.find("gnuplot failed (status 3)"), std::string::npos) << failed.err;
+    EXPECT_EQ(dir.read("p.svg"), "older");
+    // No run, drawn or failed, leaves a file of its own beside the image.
+    for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+        EXPECT_FALSE(e.path().filename().string().starts_with(".zefrin-table-image-")) << e.path();
     // And --help, written, fits a screen of 24 lines of 80 columns.
     const test::Result help = table_run({"--help"});
     EXPECT_LE(test::count(help.out, "\n"), 24u);
