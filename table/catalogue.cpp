@@ -356,9 +356,9 @@ std::vector<physics::Element> weights(std::string_view option, std::string_view 
         // table rounds it.
         if (!(frac > 0) || frac > 1.001)
             bad(option, text, "fraction \"" + std::string(fr) + "\" outside (0, 1.001]");
-        const float p = f32(frac);
-        out.push_back(physics::element(static_cast<float>(z), p));
-        sum += static_cast<double>(p);
+        out.push_back(physics::element(static_cast<float>(z), f32(frac)));
+        // The sum is checked as typed: a single 1.001 is within 1e-3 of 1.
+        sum += frac;
         if (comma == std::string_view::npos)
             break;
         w.remove_prefix(comma + 1);

@@ -76,7 +76,7 @@ std::string quoted(const std::string& s) {
 // What a signal that ends the run must clean up: the plot's data file, the
 // image while gnuplot draws it, and gnuplot itself, which would otherwise go
 // on and write the image again.
-char pending[32];
+char pending[PATH_MAX];
 char drawing[PATH_MAX];
 volatile sig_atomic_t child = 0;
 constexpr int fatal[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE};
@@ -269,10 +269,16 @@ std::string plot(const std::string& data, const std::string& file, const std::st
 
 PlotData::PlotData() {
     watch();
-    const int fd = make_temp(pending, sizeof pending, "/tmp/zefrin-table-plot-XXXXXX", 0);
+    // In $TMPDIR when it names a directory by its whole path, else /tmp.
+    const char* tmp = std::getenv("TMPDIR");
+    const std::string dir = tmp && tmp[0] == '/' ? tmp : "/tmp";
+    const int fd = make_temp(pending, sizeof pending,
+                             dir + (dir.ends_with('/') ? "" : "/") + "zefrin-table-plot-XXXXXX", 0);
     if (fd < 0) {
+        const int e = errno;
         unwatch();
-        throw std::runtime_error("--plot: cannot make a file for the plot's data");
+        throw std::runtime_error("--plot: cannot make a file for the plot's data in " +
+                                 printable(dir) + ": " + std::strerror(e));
     }
     name_ = pending;
     f_ = ::fdopen(fd, "w");
