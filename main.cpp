@@ -1,4 +1,4 @@
 // zefrin: passage of a fast charged particle through a layer of material.
-#include "session/dialogue.hpp"
+#include "dialogue/dialogue.hpp"
 
 int main() { zefrin::session(); }

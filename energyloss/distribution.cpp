@@ -2,8 +2,8 @@
 // warnings to subdivide the layer.
 #include "energyloss/distribution.hpp"
 
+#include "base/record.hpp"
 #include "energyloss/straggling.hpp"
-#include "session/record.hpp"
 #include "session/format/writer.hpp"
 
 namespace zefrin {

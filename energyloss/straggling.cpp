@@ -2,7 +2,7 @@
 // straggling, as values.
 #include "energyloss/straggling.hpp"
 
-#include "session/single.hpp"
+#include "base/single.hpp"
 
 namespace zefrin::physics {
 

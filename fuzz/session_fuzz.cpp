@@ -16,7 +16,7 @@
 #include <string_view>
 #include <vector>
 
-#include "session/dialogue.hpp"
+#include "dialogue/dialogue.hpp"
 #include "session/endings/orderly.hpp"
 #include "session/format/reader.hpp"
 #include "session/streams/units.hpp"

@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
+#include "base/single.hpp"
 #include "material/tables.hpp"
-#include "session/single.hpp"
 
 namespace zefrin::physics {
 

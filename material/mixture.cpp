@@ -1,8 +1,8 @@
 // enrg0: the constants of the mixture of the shared record.
 #include "material/mixture.hpp"
 
+#include "base/record.hpp"
 #include "material/constants.hpp"
-#include "session/record.hpp"
 
 namespace zefrin {
 

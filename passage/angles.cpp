@@ -1,7 +1,7 @@
 // Moliere's characteristic angle, B and the 1/e widths.
 #include "passage/angles.hpp"
 
-#include "session/single.hpp"
+#include "base/single.hpp"
 
 namespace zefrin::physics {
 

@@ -1,7 +1,7 @@
 // Absorption and elastic cross sections of the nuclei, interaction length.
 #include "passage/interaction.hpp"
 
-#include "session/single.hpp"
+#include "base/single.hpp"
 
 namespace zefrin::physics {
 

@@ -1,7 +1,7 @@
 // Kinematics, thickness in radiation lengths and radiative loss.
 #include "passage/kinematics.hpp"
 
-#include "session/single.hpp"
+#include "base/single.hpp"
 
 namespace zefrin::physics {
 

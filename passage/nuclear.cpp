@@ -3,8 +3,8 @@
 
 #include <cstdint>
 
+#include "base/record.hpp"
 #include "passage/interaction.hpp"
-#include "session/record.hpp"
 #include "session/format/writer.hpp"
 
 namespace zefrin {

@@ -2,8 +2,8 @@
 // section's result line.
 #include "passage/scattering.hpp"
 
+#include "base/record.hpp"
 #include "passage/angles.hpp"
-#include "session/record.hpp"
 #include "session/format/writer.hpp"
 
 namespace zefrin {

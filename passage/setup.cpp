@@ -3,12 +3,12 @@
 
 #include <cstdint>
 
+#include "base/record.hpp"
 #include "energyloss/distribution.hpp"
 #include "material/mixture.hpp"
 #include "passage/kinematics.hpp"
 #include "passage/nuclear.hpp"
 #include "passage/scattering.hpp"
-#include "session/record.hpp"
 #include "session/format/writer.hpp"
 
 namespace zefrin {

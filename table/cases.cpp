@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-#include "session/single.hpp"
+#include "base/single.hpp"
 
 namespace zefrin::table {
 

@@ -8,7 +8,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "session/single.hpp"
+#include "base/single.hpp"
 #include "table/input.hpp"
 
 namespace zefrin::table {

@@ -11,7 +11,7 @@
 #include <cstring>
 #include <span>
 
-#include "session/single.hpp"
+#include "base/single.hpp"
 
 namespace zefrin::table {
 

@@ -3,8 +3,8 @@
 
 #include <cassert>
 
+#include "base/record.hpp"
 #include "passage/setup.hpp"
-#include "session/record.hpp"
 #include "session/streams/sink.hpp"
 
 namespace zefrin::table {

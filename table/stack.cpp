@@ -8,11 +8,11 @@
 #include <cmath>
 #include <limits>
 
+#include "base/single.hpp"
 #include "energyloss/straggling.hpp"
 #include "passage/angles.hpp"
 #include "passage/interaction.hpp"
 #include "passage/kinematics.hpp"
-#include "session/single.hpp"
 
 namespace zefrin::stack {
 

@@ -12,8 +12,8 @@
 #include <optional>
 #include <sstream>
 
+#include "base/single.hpp"
 #include "passage/kinematics.hpp"
-#include "session/single.hpp"
 #include "table/catalogue.hpp"
 #include "table/input.hpp"
 #include "table/plot.hpp"

@@ -12,7 +12,7 @@
 #include <limits>
 #include <stdexcept>
 
-#include "session/single.hpp"
+#include "base/single.hpp"
 #include "table/catalogue.hpp"
 
 namespace zefrin::table {

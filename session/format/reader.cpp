@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "session/single.hpp"
+#include "base/single.hpp"
 
 namespace zefrin::reader {
 

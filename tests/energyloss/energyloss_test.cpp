@@ -5,9 +5,9 @@
 #include <cmath>
 #include <string>
 
+#include "base/record.hpp"
 #include "captured.hpp"
 #include "energyloss/distribution.hpp"
-#include "session/record.hpp"
 
 namespace {
 

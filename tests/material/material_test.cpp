@@ -4,9 +4,9 @@
 #include <cmath>
 #include <cstdint>
 
+#include "base/record.hpp"
 #include "material/mixture.hpp"
 #include "material/tables.hpp"
-#include "session/record.hpp"
 
 namespace {
 

@@ -6,11 +6,11 @@
 #include <cstdint>
 #include <string>
 
+#include "base/record.hpp"
 #include "captured.hpp"
 #include "passage/nuclear.hpp"
 #include "passage/scattering.hpp"
 #include "passage/setup.hpp"
-#include "session/record.hpp"
 
 namespace {
 

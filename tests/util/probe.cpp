@@ -14,7 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "session/dialogue.hpp"
+#include "dialogue/dialogue.hpp"
 #include "session/format/writer.hpp"
 #include "util/routines.hpp"
 

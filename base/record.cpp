@@ -1,5 +1,5 @@
 // Storage of the shared record and the derived quantities.
-#include "session/record.hpp"
+#include "base/record.hpp"
 
 namespace zefrin {
 

@@ -1,15 +1,15 @@
 // The dialogue loop: three prompts, thirteen numbers, a report, a question.
-#include "session/dialogue.hpp"
+#include "dialogue/dialogue.hpp"
 
 #include <cstdlib>
 #include <cstring>
 
+#include "base/record.hpp"
 #include "passage/setup.hpp"
 #include "session/endings/orderly.hpp"
 #include "session/endings/signals.hpp"
 #include "session/format/reader.hpp"
 #include "session/format/writer.hpp"
-#include "session/record.hpp"
 #include "session/streams/keyboard.hpp"
 #include "session/streams/sink.hpp"
 #include "session/streams/units.hpp"
