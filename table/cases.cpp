@@ -159,6 +159,10 @@ void read_scan(const Options& o, const std::string& text, Sweep& sweep) {
 
 Setup resolve(const Options& o) {
     Setup s;
+    // A row of a case file that leaves out a value is named.
+    const auto missing = [&o](const char* what) {
+        return Bad(o.where.empty() ? std::string(what) : o.where + ": " + what);
+    };
     // The particle.
     if (o.particle && o.mass)
         bad(o.label("mass"), *o.mass, "give --particle or --mass, not both");
@@ -178,7 +182,7 @@ Setup resolve(const Options& o) {
     } else if (o.mass) {
         s.mass = one(o, "mass", *o.mass, Kind::mass).value;
     } else {
-        throw Bad("missing --particle or --mass");
+        throw missing("missing --particle or --mass");
     }
     if (o.siga) {
         const Quantity q = quantity(o.label("siga"), *o.siga, Kind::cross_section);
@@ -195,7 +199,7 @@ Setup resolve(const Options& o) {
 
     // The material and the layer.
     if (!o.material)
-        throw Bad("missing --material");
+        throw missing("missing --material");
     s.material = material(o.label("material"), *o.material);
     s.rho = s.material.rho;
     if (o.density)
@@ -236,14 +240,14 @@ Setup resolve(const Options& o) {
             value_or_list(o, "thickness", *o.thickness, Kind::length, Vary::thickness, s.sweep);
     const Vary v = s.sweep.vary;
     if (!o.momentum && !o.kinetic_energy && v != Vary::momentum && v != Vary::kinetic_energy)
-        throw Bad("missing --momentum or --kinetic-energy (or a --scan of either)");
+        throw missing("missing --momentum or --kinetic-energy (or a --scan of either)");
     if (v == Vary::kinetic_energy)
         s.by_energy = true;
     const bool energy_given = o.momentum || o.kinetic_energy;
     if (s.sweep.scan && (v == Vary::thickness ? bool(o.thickness) : energy_given))
         bad(o.label("scan"), *o.scan, "the scanned quantity is given by another option as well");
     if (!o.thickness && v != Vary::thickness)
-        throw Bad("missing --thickness (or a --scan of it)");
+        throw missing("missing --thickness (or a --scan of it)");
     // Every point gives a positive, finite momentum and length: the ends of
     // a scan (the points between lie between them) and every listed value.
     const std::size_t n = s.size();

@@ -74,8 +74,8 @@ constexpr Unit mass_units[] = {
     {"MeV/c2", 1e3, true},     {"MeV/c\u00b2", 1e3, true}, {"u", 0.93149410242, false}};
 // Lengths: m is the dialogue's unit; the others convert straight to cm.
 constexpr Unit length_units[] = {
-    {"m", 0, false},        {"cm", 1, false},    {"mm", 10, true},        {"um", 1e4, true},
-    {"\u00b5m", 1e4, true}, {"g/cm2", 1, false}, {"g/cm\u00b2", 1, false}};
+    {"m", 0, false},        {"cm", 1, false},       {"mm", 10, true},    {"um", 1e4, true},
+    {"\u00b5m", 1e4, true}, {"\u03bcm", 1e4, true}, {"g/cm2", 1, false}, {"g/cm\u00b2", 1, false}};
 constexpr Unit density_units[] = {
     {"g/cm3", 0, false}, {"g/cm\u00b3", 0, false}, {"kg/m3", 1e3, true}, {"kg/m\u00b3", 1e3, true}};
 constexpr Unit cross_units[] = {{"mb", 0, false}, {"b", 1e3, false}};

@@ -120,10 +120,17 @@ void check_arguments(int argc, char** argv) {
         }
         if (!k->accepts.empty() && value.empty())
             throw Bad(option + ": the value is empty (" + std::string(k->accepts) + ")");
-        for (const std::string_view n : seen)
-            if (n == name && !k->repeats && !k->accepts.empty())
-                bad(option, value,
-                    "given a second time (give it once; a list is V,V,..., e.g. 1,2,5)");
+        for (const std::string_view n : seen) {
+            if (n != name || k->repeats)
+                continue;
+            if (k->accepts.empty())
+                throw Bad(option + ": given a second time");
+            const bool lists =
+                name == "momentum" || name == "kinetic-energy" || name == "thickness";
+            bad(option, value,
+                lists ? "given a second time (give it once; a list is V,V,..., e.g. 1,2,5)"
+                      : "given a second time (give it once)");
+        }
         seen.push_back(name);
     }
 }
@@ -190,6 +197,11 @@ int run(Run& r) {
     std::vector<Setup> one;
     std::size_t n = 0, count = 0, widest = 0;
     const auto check = [&](const Setup& s) {
+        // The dialogue reads a zero siga as the one before: its report
+        // always has a nuclear section.
+        if (r.report && s.siga_missing)
+            throw Bad("--report: the dialogue's report always has a nuclear section: give --siga" +
+                      (s.particle ? " for " + std::string(s.particle->name) : std::string()));
         if (r.report && s.material.elements.size() > 3)
             throw Bad("--report: material \"" + s.material.name + "\" has " +
                       std::to_string(s.material.elements.size()) +
@@ -230,6 +242,8 @@ int run(Run& r) {
         }
         if (ys.size() > 2)
             bad("--y", r.y, "one or two columns (one on each axis)");
+        if (ys.size() == 2 && ys[0] == ys[1])
+            bad("--y", r.y, "the same column twice");
         check_plot(r.plot);
         data.emplace();
     }

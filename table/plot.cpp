@@ -58,6 +58,9 @@ void check_plot(const std::string& file) {
         throw std::runtime_error("--plot \"" + printable(file) + "\": directory " + printable(dir) +
                                  " cannot be written (" +
                                  std::strerror(errno == 0 ? ENOTDIR : errno) + ")");
+    // The image replaces a file, never a directory of that name.
+    if (::stat(file.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+        throw std::runtime_error("--plot \"" + printable(file) + "\": " + std::strerror(EISDIR));
 }
 
 namespace {

@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -234,8 +235,10 @@ void row_cells(const stack::Row& r, std::size_t index, const StackLayer* l, bool
     k[i++] = r.ms.applicable ? num(r.ms.b) : Cell{};
     k[i++] = r.ms.applicable ? num(r.ms.se * 1000.0f) : Cell{};
     k[i++] = r.ms.applicable ? num(r.ms.sye * 10.0f) : Cell{};
-    k[i++] = r.nuclear && l ? num(r.lambda) : Cell{};
-    k[i++] = r.nuclear && l ? num(r.share) : Cell{};
+    // Beyond 1e25 cm the sums' start of 1e-30 per cm outweighs the layer.
+    const bool swamped = r.lambda > 1.0e25f;
+    k[i++] = r.nuclear && l && !swamped ? num(r.lambda) : Cell{};
+    k[i++] = r.nuclear && l && !swamped ? num(r.share) : Cell{};
     k[i++] = r.nuclear ? num(r.p_int) : Cell{};
     k[i++] = r.nuclear ? num(r.p_abs) : Cell{};
     k[i++] = whole(r.slices);
@@ -250,8 +253,9 @@ void row_cells(const stack::Row& r, std::size_t index, const StackLayer* l, bool
         warn(w, s + " mrad is above 1 rad: the small-angle formulas do not hold");
     }
     if (l && r.nuclear && r.lambda > 1.0e25f)
-        warn(w, "interaction length above 1e25 cm: the sums' start of 1e-30 per cm is not "
-                "negligible, interaction length and absorption share are off");
+        warn(w,
+             "interaction length above 1e25 cm: the sums' start of 1e-30 per cm is not "
+             "negligible, interaction length and absorption share left out");
     if (l && r.left_out > 0)
         warn(w, std::to_string(r.left_out) +
                     " element(s) without an absorption cross section for this siga: left out of "
@@ -413,13 +417,20 @@ bool stack_rows(std::string& out, const StackPlan& plan, std::size_t n, Format f
         k[i++] = plan.name.empty() ? Cell{} : str(plan.name);
         k[i++] = num(st.mass);
         k[i++] = num(c.p0);
-        k[i++] = num(physics::kinematics(c.p0, st.mass).tf * 1000.0f);
+        // Below zero only by rounding, for a momentum far below the mass.
+        k[i++] = num(std::max(physics::kinematics(c.p0, st.mass).tf, 0.0f) * 1000.0f);
         k[i++] = str(st.material.name);
         k[i++] = num(st.rho);
         k[i++] = g.stops ? num(g.g_cm2) : Cell{};
         k[i++] = g.stops ? num(g.cm) : Cell{};
         k[i++] = g.stops ? num(g.straggling) : Cell{};
         std::string w;
+        const float tc = stack::cutoff(st.mass);
+        if (g.stops && physics::kinematics(c.p0, st.mass).tf <= tc) {
+            std::string s = "at or below the cut-off of beta gamma 0.03 (";
+            shortest(s, tc * 1000.0f);
+            warn(w, s + " MeV): the range is 0");
+        }
         if (!g.stops)
             warn(w, "the mean loss could not be followed to the end of the range");
         else if (!std::isfinite(g.cm) || !std::isfinite(g.straggling))

@@ -92,6 +92,8 @@ struct Writer::Cell {
 };
 
 void shortest(std::string& out, float x) {
+    if (x == 0.0f)
+        x = 0.0f;  // no "-0"
     char b[32];
     const auto r = std::to_chars(b, b + sizeof b, x);
     out.append(b, r.ptr);
@@ -139,6 +141,13 @@ std::string regions(std::int32_t n) {
     if (n == std::numeric_limits<std::int32_t>::max())
         return "more than " + std::to_string(n - 1);
     return std::to_string(n);
+}
+
+// The nuclear sums start from 1e-30 per cm (the report's own start): in a
+// gas thinner than about 1e-24 g/cm3 that start is no longer negligible
+// beside the material's own 1/lambda, and the nuclear values are not its own.
+bool swamped(const Values& v) {
+    return v.x.tlam > 1.0e25f;
 }
 
 bool absorbs(const Values& v) {
@@ -220,12 +229,11 @@ void warnings(const Case& c, const Values& v, std::string& w) {
                 s += " mb gives no absorption cross section: left out of the nuclear section";
                 warn(w, s);
             }
-        // The nuclear sums start from 1e-30 per cm (the report's own
-        // start): in a gas thinner than about 1e-24 g/cm3 that start is no
-        // longer negligible beside the material's own 1/lambda.
-        if (v.x.tlam > 1.0e25f)
-            warn(w, "interaction length above 1e25 cm: the sums' start of 1e-30 per cm is not "
-                    "negligible, interaction length and absorption share are off");
+        if (swamped(v))
+            warn(w,
+                 "interaction length above 1e25 cm: the sums' start of 1e-30 per cm is not "
+                 "negligible, interaction length, absorption share and interaction "
+                 "probabilities left out");
     }
 }
 
@@ -247,7 +255,9 @@ void case_cells(const Case& c, const Values& v, Writer::Cell* k, std::string& w)
     k[i++] = c.particle.empty() ? empty : str(c.particle);
     k[i++] = num(c.mass);
     k[i++] = num(c.p0);
-    k[i++] = num(v.k.tf * 1000.0f);
+    // E - m rounds below zero only by the rounding of a momentum far below
+    // the mass: the particle is at rest.
+    k[i++] = num(std::max(v.k.tf, 0.0f) * 1000.0f);
     k[i++] = str(c.material);
     k[i++] = num(c.rho);
     k[i++] = num(c.frac);
@@ -263,14 +273,15 @@ void case_cells(const Case& c, const Values& v, Writer::Cell* k, std::string& w)
     k[i++] = v.mol.applicable ? num(v.mol.b) : empty;
     k[i++] = v.mol.applicable ? num(v.mol.se * 1000.0f) : empty;
     k[i++] = v.mol.applicable ? num(v.mol.sye * 10.0f) : empty;
-    k[i++] = str(l.gauss ? "gauss" : "landau");
+    // The regime is chosen by g: none without a finite g.
+    k[i++] = std::isfinite(l.g) ? str(l.gauss ? "gauss" : "landau") : empty;
     k[i++] = num(l.g);
     k[i++] = loss ? num(l.enloss * 1000.0f) : empty;
     k[i++] = loss ? num(l.w * 1000.0f) : empty;
     k[i++] = loss ? num(l.dedx * 1000.0f) : empty;
     k[i++] = num(v.radlos * 1000.0f);
-    k[i++] = absorbs(v) ? num(v.x.tlam) : empty;
-    k[i++] = absorbs(v) ? num(v.x.al) : empty;
+    k[i++] = absorbs(v) && !swamped(v) ? num(v.x.tlam) : empty;
+    k[i++] = absorbs(v) && !swamped(v) ? num(v.x.al) : empty;
     for (std::size_t j = 0; j < i; ++j)
         if (k[j].kind == Cell::num && !std::isfinite(k[j].f)) {
             k[j] = empty;
@@ -290,7 +301,7 @@ void element_cells(const Case& c, const Values& v, std::size_t e, Writer::Cell* 
     k[i++] = num(el.Z);
     k[i++] = num(el.prop);
     k[i++] = num(el.A);
-    k[i++] = in ? num(a.pdi) : empty;
+    k[i++] = in && !swamped(v) ? num(a.pdi) : empty;
     k[i++] = in ? num(a.n.as * 1000.0f) : empty;
     k[i++] = in ? num(a.n.simet) : empty;
     k[i++] = in ? num(a.n.simot) : empty;

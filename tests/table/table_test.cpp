@@ -269,6 +269,7 @@ TEST(Executable, BadInputGivesOneLineAndStatusTwo) {
     dir.write("empty.txt", "# nothing here\n\n");
     dir.write("bad.txt", "water 1cm\n# fine\nwater 1cm 1 extra\n");
     dir.write("s.txt", "water 1cm\n");
+    dir.write("nothick.csv", "momentum,thickness\n1,1cm\n2,\n");
     // A stack or a range in place of --material and --thickness.
     const auto stack = [&](std::vector<std::string> extra) {
         return with(std::move(extra), {"--material", "--thickness"});
@@ -342,6 +343,12 @@ TEST(Executable, BadInputGivesOneLineAndStatusTwo) {
         {with({"--scan", "energy=1:10:5"}, {"--momentum"}),     "--scan \"energy=1:10:5\""},
         {with({"--scan", "momentum=1:10:1"}, {"--momentum"}),   "whole number from 2"},
         {with({"--material", "concrete", "--report", ""}),     "at most three"},
+        {with({"--report", "", "--report", ""}),   "--report: given a second time"},
+        {with({"--particle", "mu-", "--report", ""}), "always has a nuclear section: give --siga for mu-"},
+        {with({"--scan", "momentum=1:2:3", "--plot", "a.svg", "--y", "g,g"}, {"--momentum"}),
+                                                   "the same column twice"},
+        {with({"--cases", "nothick.csv"}, {"--momentum", "--thickness"}),
+                                                   "nothick.csv: row 3: missing --thickness"},
         {with({"--plot", "x.svg"}),                "plots need a --scan"},
         {with({"--cases", "header.csv"}),          "header.csv: row 1, column 2: \"colour\""},
         {with({"--cases", "row.csv"}, {"--momentum", "--thickness"}),
@@ -500,7 +507,9 @@ TEST(Executable, MissingResultsAreEmptyWithAWarning) {
         // Water at 1e-30 g/cm3: the nuclear sums' start outweighs the material.
         {{"--particle", "p", "--momentum", "1", "--material", "water", "--density", "1e-30",
           "--thickness", "1g/cm2", "--format", "json"},
-         {"interaction length above 1e25 cm: the sums' start of 1e-30 per cm is not negligible"}},
+         {"interaction length above 1e25 cm: the sums' start of 1e-30 per cm is not negligible",
+          "\"interaction_length_cm\":null,\"absorption_share\":null",
+          "\"int_prob\":null,\"rms_angle_mrad\":"}},
         // A stack layer too dense for the nuclear sums: its slices' columns
         // are missing, not zero, and the total row keeps the layer before.
         {{"--particle", "p", "--momentum", "1", "--layer", "air@1m", "--layer", "water@1cm@1e38",
@@ -560,6 +569,7 @@ TEST(Executable, OutputFailuresGiveOneLineAndStatusOne) {
     const std::vector<std::string> scan = {TABLE_EXE, "--particle",         "p",
                                            "--scan",  "momentum=1:10:5log", "--material",
                                            "Cu",      "--thickness",        "1cm"};
+    ::mkdir(dir.file("d.png").c_str(), 0755);
     const struct {
         std::vector<std::string> argv;
         bool no_path, full;
@@ -573,6 +583,8 @@ TEST(Executable, OutputFailuresGiveOneLineAndStatusOne) {
          "zefrin-table: --plot: gnuplot not found on the PATH (install gnuplot-nox)\n"},
         {test::joined(scan, {"--plot", "/nonexistent/a.png"}), false, false,
          "directory /nonexistent cannot be written"},
+        {test::joined(scan, {"--plot", dir.file("d.png")}), false, false,
+         "d.png\": Is a directory"},
         // 1 to 2 MeV/c protons stop in 1 cm of copper: no mean loss anywhere.
         {{TABLE_EXE, "--particle", "p", "--scan", "momentum=0.001:0.002:5", "--material", "Cu",
           "--thickness", "1cm", "--plot", dir.file("b.png"), "--y", "mean_loss_mev"},
