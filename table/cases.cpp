@@ -102,6 +102,8 @@ Quantity value_or_list(const Options& o, std::string_view name, const std::strin
     std::string_view rest = text;
     while (true) {
         const std::size_t comma = rest.find(',');
+        if (rest.substr(0, comma).empty())
+            bad(o.label(name), text, "an empty value in the list (write V,V,..., e.g. 1,2,5)");
         sweep.list.push_back(one(o, name, std::string(rest.substr(0, comma)), kind));
         same_unit(o.label(name), text, sweep.list.front(), sweep.list.back());
         if (comma == std::string_view::npos)

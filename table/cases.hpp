@@ -82,6 +82,8 @@ template <class F>
 void each_row(std::string_view file, std::string_view text, const Options& base, F&& row) {
     std::size_t pos = 0;
     std::vector<std::string> header, cells;
+    if (text.find('\r') != std::string_view::npos && text.find('\n') == std::string_view::npos)
+        throw Bad(std::string(file) + ": lines end in CR alone: convert them to LF (or CR LF)");
     if (!record(file, 1, text, pos, header))
         throw Bad(std::string(file) +
                   ": empty case file (a header naming the options comes first)");

@@ -270,6 +270,7 @@ TEST(Executable, BadInputGivesOneLineAndStatusTwo) {
     dir.write("bad.txt", "water 1cm\n# fine\nwater 1cm 1 extra\n");
     dir.write("s.txt", "water 1cm\n");
     dir.write("nothick.csv", "momentum,thickness\n1,1cm\n2,\n");
+    dir.write("cr.csv", "momentum\r1\r");
     // A stack or a range in place of --material and --thickness.
     const auto stack = [&](std::vector<std::string> extra) {
         return with(std::move(extra), {"--material", "--thickness"});
@@ -349,6 +350,8 @@ TEST(Executable, BadInputGivesOneLineAndStatusTwo) {
                                                    "the same column twice"},
         {with({"--cases", "nothick.csv"}, {"--momentum", "--thickness"}),
                                                    "nothick.csv: row 3: missing --thickness"},
+        {with({"--cases", "cr.csv"}, {"--momentum"}), "cr.csv: lines end in CR alone"},
+        {with({"--momentum", "1,,2"}),             "--momentum \"1,,2\": an empty value in the list"},
         {with({"--plot", "x.svg"}),                "plots need a --scan"},
         {with({"--cases", "header.csv"}),          "header.csv: row 1, column 2: \"colour\""},
         {with({"--cases", "row.csv"}, {"--momentum", "--thickness"}),
