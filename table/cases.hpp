@@ -82,7 +82,9 @@ template <class F>
 void each_row(std::string_view file, std::string_view text, const Options& base, F&& row) {
     std::size_t pos = 0;
     std::vector<std::string> header, cells;
-    if (text.find('\r') != std::string_view::npos && text.find('\n') == std::string_view::npos)
+    const std::size_t end = text.find_first_of("\r\n");
+    if (end != std::string_view::npos && text[end] == '\r' &&
+        (end + 1 == text.size() || text[end + 1] != '\n'))
         throw Bad(std::string(file) + ": lines end in CR alone: convert them to LF (or CR LF)");
     if (!record(file, 1, text, pos, header))
         throw Bad(std::string(file) +

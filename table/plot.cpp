@@ -58,8 +58,8 @@ void check_plot(const std::string& file) {
         throw std::runtime_error("--plot \"" + printable(file) + "\": directory " + printable(dir) +
                                  " cannot be written (" +
                                  std::strerror(errno == 0 ? ENOTDIR : errno) + ")");
-    // The image replaces a file, never a directory of that name.
-    if (::stat(file.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+    // The image replaces a file or a symbolic link, never a directory.
+    if (::lstat(file.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
         throw std::runtime_error("--plot \"" + printable(file) + "\": " + std::strerror(EISDIR));
 }
 
@@ -86,8 +86,11 @@ constexpr int fatal[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE};
 struct sigaction saved[std::size(fatal)];
 
 void remove_pending(int sig) {
+    // The child is still a zombie at worst (the run reaps it only with the
+    // signals held), so its pid names no other process.
     const pid_t pid = child;
     if (pid > 0) {
+        child = 0;
         (void)::kill(pid, SIGKILL);
         (void)::waitpid(pid, nullptr, 0);
     }
@@ -142,7 +145,9 @@ void forget(char* buf) {
 void watch() {
     struct sigaction sa {};
     sa.sa_handler = remove_pending;
+    // One cleaning at a time: the others wait until the first has ended the run.
     ::sigemptyset(&sa.sa_mask);
+    for (const int sig : fatal) ::sigaddset(&sa.sa_mask, sig);
     sa.sa_flags = 0;
     for (std::size_t i = 0; i < std::size(fatal); ++i) {
         (void)::sigaction(fatal[i], nullptr, &saved[i]);
@@ -158,12 +163,24 @@ void unwatch() {
         (void)::sigaction(fatal[i], &saved[i], nullptr);
 }
 
-// Runs gnuplot on the script, its output and messages to /dev/null; its
-// wait status, or -1 when it cannot be started.
-int run_gnuplot(const std::string& script) {
+// Runs gnuplot on the script, its output and messages to /dev/null. Empty
+// when it drew, else why not.
+std::string run_gnuplot(const std::string& script) {
+    // A SIGCHLD ignored by the caller would let the system reap gnuplot
+    // before its status is read: it is the default while gnuplot runs.
+    struct sigaction dfl {
+    }, chld{};
+    dfl.sa_handler = SIG_DFL;
+    ::sigemptyset(&dfl.sa_mask);
+    (void)::sigaction(SIGCHLD, &dfl, &chld);
+    struct Restore {
+        const struct sigaction& old;
+        ~Restore() { (void)::sigaction(SIGCHLD, &old, nullptr); }
+    } restore{chld};
+
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0)
-        return -1;
+        return std::string("cannot start gnuplot: ") + std::strerror(errno);
     posix_spawn_file_actions_t fa;
     ::posix_spawn_file_actions_init(&fa);
     ::posix_spawn_file_actions_adddup2(&fa, fds[0], 0);
@@ -191,7 +208,7 @@ int run_gnuplot(const std::string& script) {
     ::close(fds[0]);
     if (rc != 0) {
         ::close(fds[1]);
-        return -1;
+        return std::string("cannot start gnuplot: ") + std::strerror(rc);
     }
     {
         // A gnuplot that has already quit must not end the run by SIGPIPE:
@@ -217,12 +234,25 @@ int run_gnuplot(const std::string& script) {
         ::pthread_sigmask(SIG_SETMASK, &old, nullptr);
     }
     ::close(fds[1]);
-    int st = 0;
-    while (::waitpid(pid, &st, 0) < 0 && errno == EINTR) {
+    // Waits without reaping; the child is reaped, and forgotten, with the
+    // signals held, so the handler never kills a pid that is no longer it.
+    siginfo_t si{};
+    int waited;
+    while ((waited = ::waitid(P_PID, static_cast<id_t>(pid), &si, WEXITED | WNOWAIT)) < 0 &&
+           errno == EINTR) {
     }
-    const Held held;
-    child = 0;
-    return st;
+    const int wait_error = waited < 0 ? errno : 0;
+    {
+        const Held held;
+        child = 0;
+        (void)::waitpid(pid, nullptr, WNOHANG);
+    }
+    if (wait_error != 0)
+        return std::string("cannot wait for gnuplot: ") + std::strerror(wait_error);
+    if (si.si_code == CLD_EXITED)
+        return si.si_status == 0 ? std::string()
+                                 : "gnuplot failed (status " + std::to_string(si.si_status) + ")";
+    return "gnuplot was ended by signal " + std::to_string(si.si_status);
 }
 
 }  // namespace
@@ -256,14 +286,9 @@ std::string plot(const std::string& data, const std::string& file, const std::st
              quoted(ys[i]) + (i == 1 ? " axes x1y2" : "");
     }
     s += "\n";
-    const int st = run_gnuplot(s);
-    if (st < 0)
-        return "cannot start gnuplot";
+    std::string why = run_gnuplot(s);
     struct stat info;
-    std::string why;
-    if (st != 0)
-        why = "gnuplot failed (status " + std::to_string(WEXITSTATUS(st)) + ")";
-    else if (::stat(file.c_str(), &info) != 0 || info.st_size == 0)
+    if (why.empty() && (::stat(file.c_str(), &info) != 0 || info.st_size == 0))
         why = "gnuplot wrote no image";
     if (!why.empty())
         ::unlink(file.c_str());
@@ -273,8 +298,12 @@ std::string plot(const std::string& data, const std::string& file, const std::st
 PlotData::PlotData() {
     watch();
     // In $TMPDIR when it names a directory by its whole path, else /tmp.
+    // The name goes into gnuplot's script: no control character.
     const char* tmp = std::getenv("TMPDIR");
-    const std::string dir = tmp && tmp[0] == '/' ? tmp : "/tmp";
+    bool usable = tmp && tmp[0] == '/';
+    for (const char* c = tmp; usable && *c; ++c)
+        usable = static_cast<unsigned char>(*c) >= 0x20 && *c != 0x7f;
+    const std::string dir = usable ? tmp : "/tmp";
     const int fd = make_temp(pending, sizeof pending,
                              dir + (dir.ends_with('/') ? "" : "/") + "zefrin-table-plot-XXXXXX", 0);
     if (fd < 0) {
@@ -286,10 +315,12 @@ PlotData::PlotData() {
     name_ = pending;
     f_ = ::fdopen(fd, "w");
     if (!f_) {
+        const int e = errno;
         ::close(fd);
         ::unlink(name_.c_str());
         unwatch();
-        throw std::runtime_error("--plot: cannot make a file for the plot's data");
+        throw std::runtime_error("--plot: cannot write the plot's data in " + printable(dir) +
+                                 ": " + std::strerror(e));
     }
 }
 

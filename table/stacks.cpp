@@ -213,8 +213,10 @@ std::string cm_text(float cm) {
 }
 
 // The cells and warnings of one row (a layer, or the total when l is null).
+// probs: the interaction probabilities through this row hold a layer whose
+// interaction length is its own (not all of them beyond 1e25 cm).
 void row_cells(const stack::Row& r, std::size_t index, const StackLayer* l, bool electron,
-               bool stops, Cell* k, std::string& w) {
+               bool stops, bool probs, Cell* k, std::string& w) {
     std::size_t i = stack_head;
     k[i++] = l ? whole(static_cast<long long>(index + 1)) : str("total");
     k[i++] = l ? str(l->material) : Cell{};
@@ -239,8 +241,8 @@ void row_cells(const stack::Row& r, std::size_t index, const StackLayer* l, bool
     const bool swamped = r.lambda > 1.0e25f;
     k[i++] = r.nuclear && l && !swamped ? num(r.lambda) : Cell{};
     k[i++] = r.nuclear && l && !swamped ? num(r.share) : Cell{};
-    k[i++] = r.nuclear ? num(r.p_int) : Cell{};
-    k[i++] = r.nuclear ? num(r.p_abs) : Cell{};
+    k[i++] = r.nuclear && probs ? num(r.p_int) : Cell{};
+    k[i++] = r.nuclear && probs ? num(r.p_abs) : Cell{};
     k[i++] = whole(r.slices);
     if (!r.ms.applicable) {
         std::string s = "Moliere theory is not applicable: only ";
@@ -253,9 +255,12 @@ void row_cells(const stack::Row& r, std::size_t index, const StackLayer* l, bool
         warn(w, s + " mrad is above 1 rad: the small-angle formulas do not hold");
     }
     if (l && r.nuclear && r.lambda > 1.0e25f)
-        warn(w,
-             "interaction length above 1e25 cm: the sums' start of 1e-30 per cm is not "
-             "negligible, interaction length and absorption share left out");
+        warn(w, std::string("interaction length above 1e25 cm: the sums' start of 1e-30 per cm "
+                            "is not negligible, interaction length and absorption share left "
+                            "out") +
+                    (probs ? "" : ", and the probabilities through it"));
+    else if (!l && r.nuclear && !probs)
+        warn(w, "every interaction length above 1e25 cm: the probabilities left out");
     if (l && r.left_out > 0)
         warn(w, std::to_string(r.left_out) +
                     " element(s) without an absorption cross section for this siga: left out of "
@@ -495,12 +500,14 @@ bool stack_rows(std::string& out, const StackPlan& plan, std::size_t n, Format f
         out.append(res.stops ? ",\"stops\":true" : ",\"stops\":false");
         out.append(",\"layers\":[");
     }
+    bool own = false;  // a layer so far whose interaction length is its own
     for (std::size_t i = 0; i <= res.layers.size(); ++i) {
         const bool total = i == res.layers.size();
         const stack::Row& r = total ? res.total : res.layers[i];
         const bool here = res.stops && (total || i + 1 == res.layers.size());
+        own = own || (!total && r.nuclear && r.slices > 0 && !(r.lambda > 1.0e25f));
         std::string w;
-        row_cells(r, i, total ? nullptr : &plan.layers[i], plan.electron, here, k, w);
+        row_cells(r, i, total ? nullptr : &plan.layers[i], plan.electron, here, own, k, w);
         if (res.failure == stack::Failure::out_of_range) {
             w.clear();
             for (std::size_t j = stack_head + 1; j < std::size(stack_keys); ++j) k[j] = Cell{};

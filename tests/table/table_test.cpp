@@ -2,8 +2,11 @@
 // the same bits for a catalogue name and its formula, on the executable.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cmath>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -50,6 +53,7 @@ TEST(Input, UnitsConvertToTheCalculationsUnits) {
         {"25 mm",       Kind::length,        2.5f,            false},
         {"10000um",     Kind::length,        1.0f,            false},
         {"5 \u00b5m",   Kind::length,        5e-4f,           false},
+        {"5\u03bcm",    Kind::length,        5e-4f,           false},
         {"8.96 g/cm2",  Kind::length,        8.96f,           true},
         {"8960 kg/m3",  Kind::density,       8.96f,           false},
         {"1.2e-3",      Kind::density,       1.2e-3f,         false},
@@ -417,6 +421,47 @@ TEST(Executable, BadInputGivesOneLineAndStatusTwo) {
     }
 }
 
+// A signal while gnuplot draws ends the run by that signal, with gnuplot
+// stopped and neither its half image nor the plot's data left behind.
+TEST(Executable, PlotEndedBySignalLeavesNothing) {
+    test::Scratch dir;
+    ::mkdir(dir.file("bin").c_str(), 0755);
+    ::mkdir(dir.file("tmp").c_str(), 0755);
+    // Draws half an image, says its pid once the half is there, then waits.
+    dir.write("bin/gnuplot",
+              "#!/bin/sh\nsed -n \"s/^set output '\\(.*\\)'$/\\1/p\" | "
+              "while read f; do echo half > \"$f\"; done\necho $$ > " +
+                  dir.file("pid.tmp") + " && mv " + dir.file("pid.tmp") + " " + dir.file("pid") +
+                  "\nexec sleep 60\n");
+    ::chmod(dir.file("bin/gnuplot").c_str(), 0755);
+    const std::string fake_path = dir.file("bin") + ":/usr/bin:/bin";
+    const std::string tmp = dir.file("tmp");
+    for (const int sig : {SIGTERM, SIGINT, SIGHUP, SIGQUIT}) {
+        SCOPED_TRACE(sig);
+        ::unlink(dir.file("pid").c_str());
+        test::Options o;
+        o.argv = {TABLE_EXE, "--particle",  "p",   "--scan", "momentum=1:10:5", "--material",
+                  "Cu",      "--thickness", "1cm", "--plot", dir.file("p.svg")};
+        o.env = {{"PATH", fake_path.c_str()}, {"TMPDIR", tmp.c_str()}};
+        o.steps = {test::call([&] {
+                       // Polls with a deadline for gnuplot's pid.
+                       for (int i = 0; i < 1000 && !std::ifstream(dir.file("pid")).good(); ++i)
+                           ::usleep(10000);
+                   }),
+                   test::send(sig)};
+        const test::Result r = test::run(dir, o);
+        EXPECT_EQ(r.term_signal, sig);
+        pid_t pid = 0;
+        std::ifstream(dir.file("pid")) >> pid;
+        ASSERT_GT(pid, 0);
+        EXPECT_TRUE(::kill(pid, 0) != 0 && errno == ESRCH) << "gnuplot still runs";
+        for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+            EXPECT_FALSE(e.path().filename().string().starts_with(".zefrin-table-image-"));
+        EXPECT_TRUE(std::filesystem::is_empty(tmp));
+        EXPECT_FALSE(std::filesystem::exists(dir.file("p.svg")));
+    }
+}
+
 // water and H2O at density 1 are the same material: every result has the
 // same bits (the material's name column aside), for a scan too.
 TEST(Executable, WaterAndItsFormulaGiveTheSameBits) {
@@ -513,6 +558,20 @@ TEST(Executable, MissingResultsAreEmptyWithAWarning) {
          {"interaction length above 1e25 cm: the sums' start of 1e-30 per cm is not negligible",
           "\"interaction_length_cm\":null,\"absorption_share\":null",
           "\"int_prob\":null,\"rms_angle_mrad\":"}},
+        // A gas of 1e-30 g/cm3 alone in a stack: no interaction probability
+        // either; behind 1 cm of water, the probabilities are the water's.
+        {{"--particle", "p", "--momentum", "1", "--layer", "water@1cm@1e-30", "--format", "csv"},
+         {",,,,1,", "every interaction length above 1e25 cm: the probabilities left out"}},
+        {{"--particle", "p", "--momentum", "1", "--layer", "water@1cm", "--layer",
+          "water@1cm@1e-30", "--format", "csv"},
+         {",,0.018803317,0.01229429,1,\"interaction length above 1e25 cm"}},
+        // At rest: no negative kinetic energy, no -0, no regime without g.
+        {{"--mass", "1e-45", "--siga", "31", "--momentum", "1e-45", "--material", "water",
+          "--thickness", "1cm", "--format", "json"},
+         {"\"kinetic_energy_mev\":0,", "\"loss_regime\":null"}},
+        {{"--particle", "p", "--kinetic-energy", "0.3MeV", "--material", "water", "--range",
+          "--format", "csv"},
+         {",0,0,0,at or below the cut-off of beta gamma 0.03 (0.42212743 MeV): the range is 0\n"}},
         // A stack layer too dense for the nuclear sums: its slices' columns
         // are missing, not zero, and the total row keeps the layer before.
         {{"--particle", "p", "--momentum", "1", "--layer", "air@1m", "--layer", "water@1cm@1e38",
@@ -653,10 +712,15 @@ TEST(Executable, OutputFailuresGiveOneLineAndStatusOne) {
     const std::string fake_path = dir.file("bin") + ":/usr/bin:/bin";
     o.argv = test::joined(scan, {"--plot", dir.file("p.svg")});
     o.env = {{"PATH", fake_path.c_str()}};
-    const test::Result failed = test::run(dir, o);
-    EXPECT_EQ(failed.status, 1);
-    EXPECT_NE(failed.err.find("gnuplot failed (status 3)"), std::string::npos) << failed.err;
-    EXPECT_EQ(dir.read("p.svg"), "older");
+    // Also when the caller ignores SIGCHLD, which would let the system reap
+    // gnuplot before its status is read.
+    for (const bool ignore_sigchld : {false, true}) {
+        o.ignore_signals = ignore_sigchld ? std::vector<int>{SIGCHLD} : std::vector<int>{};
+        const test::Result failed = test::run(dir, o);
+        EXPECT_EQ(failed.status, 1) << ignore_sigchld;
+        EXPECT_NE(failed.err.find("gnuplot failed (status 3)"), std::string::npos) << failed.err;
+        EXPECT_EQ(dir.read("p.svg"), "older");
+    }
     // No run, drawn or failed, leaves a file of its own beside the image.
     for (const auto& e : std::filesystem::directory_iterator(dir.path()))
         EXPECT_FALSE(e.path().filename().string().starts_with(".zefrin-table-image-")) << e.path();
