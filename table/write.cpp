@@ -358,7 +358,7 @@ void Writer::header() {
     for (std::size_t j = 0; j < case_column_count; ++j) key(case_columns[j].key, "");
     for (std::size_t e = 1; e <= n_; ++e)
         for (std::size_t j = 0; j < element_column_count; ++j)
-            key(element_columns[j].key, "_" + std::to_string(e));
+            key(element_columns[j].key, std::string("_").append(std::to_string(e)));
     key("warnings", "");
     while (!line_.empty() && line_.back() == ' ') line_.pop_back();
     line_.push_back('\n');

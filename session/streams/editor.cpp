@@ -2,8 +2,11 @@
 // handlers stay in charge: libedit handles no signal; the editor catches
 // only the stop (Ctrl-Z), the continue and the change of window size, so
 // that the terminal is given back while stopped and the line is drawn again.
+// libedit is opened only when the answers come from a terminal, so a piped
+// session loads and relocates no more than the C and maths libraries.
 #include "session/streams/editor.hpp"
 
+#include <dlfcn.h>
 #include <histedit.h>
 #include <poll.h>
 #include <signal.h>
@@ -21,6 +24,41 @@ namespace zefrin::streams::editor {
 
 namespace {
 
+// The functions of libedit the editor calls.
+struct Libedit {
+    decltype(&::el_init) init;
+    decltype(&::el_set) set;
+    decltype(&::el_get) get;
+    decltype(&::el_gets) gets;
+    decltype(&::el_line) line;
+    decltype(&::el_resize) resize;
+    decltype(&::el_cursor) cursor;
+    decltype(&::el_deletestr) deletestr;
+    decltype(&::history_init) history_init;
+    decltype(&::history) history;
+};
+Libedit ed{};
+
+template <class F>
+bool find(void* lib, const char* name, F& f) {
+    void* p = ::dlsym(lib, name);
+    static_assert(sizeof f == sizeof p);
+    std::memcpy(&f, &p, sizeof p);
+    return p != nullptr;
+}
+
+// False when libedit is not there: the answers are then read as from a pipe.
+bool load() {
+    void* lib = ::dlopen("libedit.so.2", RTLD_NOW | RTLD_LOCAL);
+    if (lib == nullptr)
+        lib = ::dlopen("libedit.so", RTLD_NOW | RTLD_LOCAL);
+    return lib != nullptr && find(lib, "el_init", ed.init) && find(lib, "el_set", ed.set) &&
+           find(lib, "el_get", ed.get) && find(lib, "el_gets", ed.gets) &&
+           find(lib, "el_line", ed.line) && find(lib, "el_resize", ed.resize) &&
+           find(lib, "el_cursor", ed.cursor) && find(lib, "el_deletestr", ed.deletestr) &&
+           find(lib, "history_init", ed.history_init) && find(lib, "history", ed.history);
+}
+
 // The prompts of the dialogue, each with its own history.
 struct Prompt {
     char text[96];
@@ -31,8 +69,6 @@ Prompt prompts[most_prompts];
 int nprompts = 0;
 char shown[96];  // the prompt of the line being read
 
-enum class State { unknown, off, on };
-State state = State::unknown;
 EditLine* el = nullptr;
 
 // The terminal mode before the editor took the terminal, and whether the
@@ -80,7 +116,7 @@ void on_resize(int) {
 
 int columns(EditLine* e) {
     int co = 0;
-    el_get(e, EL_GETTC, "co", &co, nullptr);
+    ed.get(e, EL_GETTC, "co", &co, nullptr);
     return co > 0 ? co : 80;
 }
 
@@ -90,17 +126,17 @@ int columns(EditLine* e) {
 // lines or not), whichever is fewer, so that nothing before the prompt is
 // lost. After a stop the shell has left the cursor where the line begins.
 void redraw(EditLine* e, bool resize) {
-    const LineInfo* li = el_line(e);
+    const LineInfo* li = ed.line(e);
     const long at = static_cast<long>(std::strlen(shown)) + (li->cursor - li->buffer);
     const long was = columns(e);
-    el_resize(e);
+    ed.resize(e);
     const long now = columns(e);
     const long up = at / was < at / now ? at / was : at / now;
     if (resize && up > 0)
         std::fprintf(stdout, "\033[%ldA", up);
     std::fputs("\r\033[J", stdout);
     std::fflush(stdout);
-    el_set(e, EL_REFRESH);
+    ed.set(e, EL_REFRESH);
 }
 
 // libedit reads its characters here, so that a stop or a resize that
@@ -111,8 +147,8 @@ int next_char(EditLine* e, wchar_t* wc) {
         if (resumed) {
             resumed = 0;
             // The shell may have changed the mode while the run was stopped.
-            el_set(e, EL_PREP_TERM, 0);
-            el_set(e, EL_PREP_TERM, 1);
+            ed.set(e, EL_PREP_TERM, 0);
+            ed.set(e, EL_PREP_TERM, 1);
             redraw(e, false);
         }
         if (resized) {
@@ -146,18 +182,18 @@ int next_char(EditLine* e, wchar_t* wc) {
 // Ctrl-D: the end of input on an empty line, drawing nothing (as the
 // terminal's own end-of-file key), else the character under the cursor goes.
 unsigned char end_or_delete(EditLine* e, int) {
-    const LineInfo* li = el_line(e);
+    const LineInfo* li = ed.line(e);
     if (li->buffer == li->lastchar)
         return CC_EOF;
     if (li->cursor == li->lastchar)
         return CC_NORM;
-    el_cursor(e, 1);
-    el_deletestr(e, 1);
+    ed.cursor(e, 1);
+    ed.deletestr(e, 1);
     return CC_REFRESH;
 }
 
 void bind(const char* key, const char* command) {
-    el_set(el, EL_BIND, key, command, nullptr);
+    ed.set(el, EL_BIND, key, command, nullptr);
 }
 
 void catch_signal(int sig, void (*handler)(int), struct sigaction* keep = nullptr) {
@@ -174,18 +210,18 @@ void catch_signal(int sig, void (*handler)(int), struct sigaction* keep = nullpt
 }
 
 bool start() {
-    if (::tcgetattr(0, &before) != 0)
+    if (::tcgetattr(0, &before) != 0 || !load())
         return false;
     // Characters as the terminal sends them (UTF-8 and the like).
     std::setlocale(LC_CTYPE, "");
-    el = el_init("zefrin", stdin, stdout, stderr);
+    el = ed.init("zefrin", stdin, stdout, stderr);
     if (el == nullptr)
         return false;
-    el_set(el, EL_SIGNAL, 0);
-    el_set(el, EL_EDITOR, "emacs");
-    el_set(el, EL_PROMPT, prompt_text);
-    el_set(el, EL_GETCFN, next_char);
-    el_set(el, EL_ADDFN, "zefrin-end-or-delete", "end of input or delete", end_or_delete);
+    ed.set(el, EL_SIGNAL, 0);
+    ed.set(el, EL_EDITOR, "emacs");
+    ed.set(el, EL_PROMPT, prompt_text);
+    ed.set(el, EL_GETCFN, next_char);
+    ed.set(el, EL_ADDFN, "zefrin-end-or-delete", "end of input or delete", end_or_delete);
     bind("^D", "zefrin-end-or-delete");
     bind("^I", "ed-insert");            // a tab is a character of the answer
     bind("^U", "vi-kill-line-prev");    // from the start of the line to the cursor
@@ -210,12 +246,12 @@ bool start() {
     if (nprompts == most_prompts)
         return prompts[most_prompts - 1].past;
     Prompt& p = prompts[nprompts];
-    p.past = history_init();
+    p.past = ed.history_init();
     if (p.past == nullptr)
         return nullptr;
     HistEvent ev;
-    history(p.past, &ev, H_SETSIZE, 100);
-    history(p.past, &ev, H_SETUNIQUE, 1);
+    ed.history(p.past, &ev, H_SETSIZE, 100);
+    ed.history(p.past, &ev, H_SETUNIQUE, 1);
     static_assert(sizeof p.text == sizeof shown);
     std::memcpy(p.text, shown, sizeof shown);
     ++nprompts;
@@ -224,10 +260,12 @@ bool start() {
 
 }  // namespace
 
-bool active() {
-    if (state == State::unknown)
-        state = ::isatty(0) && ::isatty(1) && start() ? State::on : State::off;
-    return state == State::on;
+signed char decided = 0;
+
+bool decide() {
+    if (decided == 0)
+        decided = ::isatty(0) && ::isatty(1) && start() ? 1 : -1;
+    return decided > 0;
 }
 
 void prompt(const char* text, std::size_t n) {
@@ -244,14 +282,14 @@ keyboard::Got read_line(char (&head)[keyboard::kept], std::size_t& n, int& error
     resumed = 0;
     if (resized) {
         resized = 0;
-        el_resize(el);
+        ed.resize(el);
     }
     ::History* past = past_of_shown();
     if (past != nullptr)
-        el_set(el, EL_HIST, history, past);
+        ed.set(el, EL_HIST, ed.history, past);
     int count = 0;
     holding.store(true);
-    const char* line = el_gets(el, &count);
+    const char* line = ed.gets(el, &count);
     holding.store(false);
     shown[0] = '\0';
     // libedit gives no line for a failed read (count -1) and for the end of
@@ -275,7 +313,7 @@ keyboard::Got read_line(char (&head)[keyboard::kept], std::size_t& n, int& error
         std::memcpy(entry, line, m);
         entry[m] = '\0';
         HistEvent ev;
-        history(past, &ev, H_ENTER, entry);
+        ed.history(past, &ev, H_ENTER, entry);
     }
     return ended ? keyboard::Got::line : keyboard::Got::partial;
 }

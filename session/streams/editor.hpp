@@ -11,8 +11,13 @@
 namespace zefrin::streams::editor {
 
 // Standard input and standard output are both terminals and the editor is
-// ready. The first call decides, and at a terminal starts the editor.
-bool active();
+// ready. The first call decides, and at a terminal starts the editor; the
+// later ones read what it decided.
+bool decide();
+extern signed char decided;  // 0 before the first call, then 1 (active) or -1
+inline bool active() {
+    return decided != 0 ? decided > 0 : decide();
+}
 
 // The prompt of the next answer. The editor draws it (the caller has sent
 // what stands before it), so that it can redraw a long line whole.

@@ -42,15 +42,14 @@ class TerminalOnly final : public Sink {
 
 Units the_units;
 TerminalOnly the_terminal;
-Sink* current = &the_units;
 
 }  // namespace
 
-Sink& sink() { return *current; }
+Sink* installed::current = &the_units;
 
 Sink* install(Sink* s) {
-    Sink* const was = current;
-    current = s != nullptr ? s : &the_units;
+    Sink* const was = installed::current;
+    installed::current = s != nullptr ? s : &the_units;
     return was;
 }
 

@@ -25,7 +25,12 @@ class Sink {
 };
 
 // The installed sink.
-Sink& sink();
+namespace installed {
+extern Sink* current;
+}
+inline Sink& sink() {
+    return *installed::current;
+}
 
 // Installs s (nullptr: the units again) and returns the sink it replaces.
 Sink* install(Sink* s);
