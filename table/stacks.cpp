@@ -24,9 +24,11 @@ namespace zefrin::table {
 namespace {
 
 // A layer from its three texts; label and whole name the option (or file
-// and line) and the text given there, for messages.
+// and line) and the text given there, for messages; form is how a layer
+// with its density is written there.
 StackLayer layer_of(const std::string& label, std::string_view whole, std::string_view name,
-                    std::string_view thickness, std::string_view density, bool has_density) {
+                    std::string_view thickness, std::string_view density, bool has_density,
+                    const char* form) {
     StackLayer l;
     const Material m = material(label, name);
     l.material = std::string(name);
@@ -38,8 +40,8 @@ StackLayer layer_of(const std::string& label, std::string_view whole, std::strin
     }
     if (!(rho > 0.0f))
         bad(label, whole,
-            "no density in the catalogue for \"" + std::string(name) +
-                "\": give it as MATERIAL@THICKNESS@DENSITY");
+            "no density in the catalogue for \"" + std::string(name) + "\": give it as " + form +
+                (m.formula && !m.same.empty() ? ", or use the catalogue's " + m.same : ""));
     const Quantity q = quantity(label, thickness, Kind::length);
     const float length = q.areal ? length_of(q.value, rho) : q.value;
     if (!(q.value > 0.0f))
@@ -67,7 +69,8 @@ StackLayer layer_option(const std::string& label, std::string_view text) {
         text.substr(a + 1, b == std::string_view::npos ? std::string_view::npos : b - a - 1);
     const std::string_view dens =
         b == std::string_view::npos ? std::string_view() : text.substr(b + 1);
-    return layer_of(label, text, name, thick, dens, b != std::string_view::npos);
+    return layer_of(label, text, name, thick, dens, b != std::string_view::npos,
+                    "MATERIAL@THICKNESS@DENSITY");
 }
 
 std::vector<StackLayer> stack_file(std::string_view file, std::string_view text) {
@@ -110,7 +113,8 @@ std::vector<StackLayer> stack_file(std::string_view file, std::string_view text)
         const std::string label = std::string(file) + ": line " + std::to_string(n);
         if (count < 2 || count > 3)
             bad(label, line, "a layer is MATERIAL THICKNESS [DENSITY], separated by blanks");
-        layers.push_back(layer_of(label, line, words[0], words[1], words[2], count == 3));
+        layers.push_back(layer_of(label, line, words[0], words[1], words[2], count == 3,
+                                  "MATERIAL THICKNESS DENSITY"));
     }
     if (layers.empty())
         throw Bad(std::string(file) + ": no layer (one a line: MATERIAL THICKNESS [DENSITY])");

@@ -275,6 +275,7 @@ TEST(Executable, BadInputGivesOneLineAndStatusTwo) {
     dir.write("s.txt", "water 1cm\n");
     dir.write("nothick.csv", "momentum,thickness\n1,1cm\n2,\n");
     dir.write("cr.csv", "momentum\r1\r");
+    dir.write("h2o.txt", "H2O 1cm\n");
     // A stack or a range in place of --material and --thickness.
     const auto stack = [&](std::vector<std::string> extra) {
         return with(std::move(extra), {"--material", "--thickness"});
@@ -373,7 +374,8 @@ TEST(Executable, BadInputGivesOneLineAndStatusTwo) {
         {stack({"--layer", "water@-1cm"}),         "must be positive"},
         {stack({"--layer", "water@1cn"}),          "unknown unit"},
         {stack({"--layer", "unobtainium@1cm"}),    "unknown material"},
-        {stack({"--layer", "H2O@1cm"}),            "give it as MATERIAL@THICKNESS@DENSITY"},
+        {stack({"--layer", "H2O@1cm"}),            "give it as MATERIAL@THICKNESS@DENSITY, or use the catalogue's water"},
+        {stack({"--stack", "h2o.txt"}),            "give it as MATERIAL THICKNESS DENSITY, or use"},
         {stack({"--layer", "water@1cm@0"}),        "density must be positive"},
         {stack({"--layer", "water@1cm@x"}),        "--layer"},
         {stack({"--layer", "a@1cm@1@1"}),          "MATERIAL@THICKNESS"},
