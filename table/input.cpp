@@ -181,6 +181,10 @@ Quantity quantity(std::string_view option, std::string_view text, Kind kind) {
         q.value = f32(unit->divide ? x / unit->factor : x * unit->factor);
         q.areal = unit->name.starts_with("g/");
     }
+    if (!std::isfinite(q.value) && kind == Kind::length && unit->factor == 0)
+        bad(option, text,
+            "beyond single precision once in cm (lengths go up to about 3.4e36 m, that is "
+            "3.4e38 cm)");
     if (!std::isfinite(q.value))
         bad(option, text,
             "too large for single precision in " + std::string(calculation_unit(kind)) +
