@@ -17,6 +17,7 @@
 #include <cerrno>
 #include <clocale>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <cwchar>
 
@@ -212,8 +213,12 @@ void catch_signal(int sig, void (*handler)(int), struct sigaction* keep = nullpt
 bool start() {
     if (::tcgetattr(0, &before) != 0 || !load())
         return false;
-    // Characters as the terminal sends them (UTF-8 and the like).
-    std::setlocale(LC_CTYPE, "");
+    // Characters as the terminal sends them (UTF-8 and the like). In a
+    // locale of single bytes the editor would drop every byte above 127,
+    // and a typed "1.\xc3\xa9" would read as "1.": UTF-8 then, so that such
+    // a byte reaches the answer and gives the bad entry it gives from a pipe.
+    if (std::setlocale(LC_CTYPE, "") == nullptr || MB_CUR_MAX == 1)
+        (void)std::setlocale(LC_CTYPE, "C.UTF-8");
     el = ed.init("zefrin", stdin, stdout, stderr);
     if (el == nullptr)
         return false;
