@@ -42,11 +42,14 @@ bool within_10s(const std::function<bool()>& ready) {
 struct Terminal {
     const Scratch& dir;
     const std::string tmux = "tmux -f /dev/null -S '" + dir.path() + "/tmux'";
-    explicit Terminal(const Scratch& d, bool to_close = false) : dir(d) {
+    // env: assignments put before the program (LC_ALL=C, say).
+    explicit Terminal(const Scratch& d, bool to_close = false, const std::string& env = "")
+        : dir(d) {
         std::system(
             (tmux + " new-session -d -x 100 -y 40 \"cd '" + dir.path() +
              "' && ulimit -c 0 && stty -g >before && set -m && " +
-             (to_close ? "trap '' HUP && '" : "'") + ZEFRIN_EXE + (to_close ? "' 2>err" : "'") +
+             (to_close ? "trap '' HUP && " : "") + env + "'" + ZEFRIN_EXE +
+             (to_close ? "' 2>err" : "'") +
              "; s=\\$?; if [ \\$s = 148 ]; then stty -g >stopped; fg >/dev/null; s=\\$?; fi; "
              "stty -g >after; echo \\$s >status" +
              (to_close ? "" : "; sleep 60") + "\"")
@@ -118,10 +121,14 @@ struct Ending {
     int status;
     const char* then = nullptr;  // typed when the question shows (or the line is drawn again)
     bool stops = false;          // the keys stop the run, and the shell continues it
+    const char* env = "";        // put before the program
 };
 
 constexpr Ending endings[] = {
     {"q Enter", 0, p1, 0},  // a bad first answer: the normal end
+    // A character beyond ASCII is a bad entry, as from a pipe, also in a
+    // locale of single bytes: not dropped from the answer.
+    {"'\u00e9' Enter", 0, p1, 0, nullptr, false, "LC_ALL=C "},
     {"BSpace BSpace Enter Enter Enter", 0, "continue [Y/N] ? n", 0, "n Enter"},  // after a report
     {"C-z", 0, "sige (mb) 12q", 0, "q Enter", true},  // then a bad first answer
     {"C-c", 0, "12Interrupt", 1},
@@ -142,7 +149,7 @@ TEST(EditingAtATerminal, EveryEndingLeavesTheTerminalAsItWas) {
     for (const Ending& e : endings) {
         SCOPED_TRACE(e.message);
         Scratch dir;
-        Terminal t(dir, e.sig == close_window);
+        Terminal t(dir, e.sig == close_window, e.env);
         ASSERT_TRUE(t.shows(p1));
         t.keys("12");
         ASSERT_TRUE(t.shows(std::string(p1) + "12"));
