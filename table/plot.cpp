@@ -168,8 +168,8 @@ void unwatch() {
 std::string run_gnuplot(const std::string& script) {
     // A SIGCHLD ignored by the caller would let the system reap gnuplot
     // before its status is read: it is the default while gnuplot runs.
-    struct sigaction dfl {
-    }, chld{};
+    struct sigaction chld {};
+    struct sigaction dfl {};
     dfl.sa_handler = SIG_DFL;
     ::sigemptyset(&dfl.sa_mask);
     (void)::sigaction(SIGCHLD, &dfl, &chld);
@@ -354,9 +354,17 @@ void PlotData::draw(const std::string& image, const std::string& xlabel,
             (void)::fchmod(fd, 0666 & ~mask);
             ::close(fd);
             err = plot(name_, drawing, xlabel, ys, logx);
-            if (err.empty() && ::rename(drawing, image.c_str()) != 0)
-                err = std::string("cannot name the image: ") + std::strerror(errno);
-            (void)::unlink(drawing);
+            if (err.empty()) {
+                // Named and forgotten at once: the handler never removes
+                // the name after it has become the image's.
+                const Held held;
+                if (::rename(drawing, image.c_str()) == 0)
+                    drawing[0] = '\0';
+                else
+                    err = std::string("cannot name the image: ") + std::strerror(errno);
+            }
+            if (drawing[0] != '\0')
+                (void)::unlink(drawing);
             forget(drawing);
         }
     }
