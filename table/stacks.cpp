@@ -241,8 +241,7 @@ void row_cells(const stack::Row& r, std::size_t index, const StackLayer* l, bool
     k[i++] = r.ms.applicable ? num(r.ms.b) : Cell{};
     k[i++] = r.ms.applicable ? num(r.ms.se * 1000.0f) : Cell{};
     k[i++] = r.ms.applicable ? num(r.ms.sye * 10.0f) : Cell{};
-    // Beyond 1e25 cm the sums' start of 1e-30 per cm outweighs the layer.
-    const bool swamped = r.lambda > 1.0e25f;
+    const bool swamped = r.lambda > swamped_lambda;
     k[i++] = r.nuclear && l && !swamped ? num(r.lambda) : Cell{};
     k[i++] = r.nuclear && l && !swamped ? num(r.share) : Cell{};
     k[i++] = r.nuclear && probs ? num(r.p_int) : Cell{};
@@ -258,7 +257,7 @@ void row_cells(const stack::Row& r, std::size_t index, const StackLayer* l, bool
         shortest(s, r.ms.se * 1000.0f);
         warn(w, s + " mrad is above 1 rad: the small-angle formulas do not hold");
     }
-    if (l && r.nuclear && r.lambda > 1.0e25f)
+    if (l && r.nuclear && r.lambda > swamped_lambda)
         warn(w, std::string("interaction length above 1e25 cm: the sums' start of 1e-30 per cm "
                             "is not negligible, interaction length and absorption share left "
                             "out") +
@@ -509,7 +508,7 @@ bool stack_rows(std::string& out, const StackPlan& plan, std::size_t n, Format f
         const bool total = i == res.layers.size();
         const stack::Row& r = total ? res.total : res.layers[i];
         const bool here = res.stops && (total || i + 1 == res.layers.size());
-        own = own || (!total && r.nuclear && r.slices > 0 && !(r.lambda > 1.0e25f));
+        own = own || (!total && r.nuclear && r.slices > 0 && !(r.lambda > swamped_lambda));
         std::string w;
         row_cells(r, i, total ? nullptr : &plan.layers[i], plan.electron, here, own, k, w);
         if (res.failure == stack::Failure::out_of_range) {

@@ -143,11 +143,8 @@ std::string regions(std::int32_t n) {
     return std::to_string(n);
 }
 
-// The nuclear sums start from 1e-30 per cm (the report's own start): in a
-// gas thinner than about 1e-24 g/cm3 that start is no longer negligible
-// beside the material's own 1/lambda, and the nuclear values are not its own.
 bool swamped(const Values& v) {
-    return v.x.tlam > 1.0e25f;
+    return v.x.tlam > swamped_lambda;
 }
 
 bool absorbs(const Values& v) {

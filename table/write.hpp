@@ -13,6 +13,11 @@
 
 namespace zefrin::table {
 
+// Beyond this interaction length (cm) the nuclear sums' start of 1e-30 per
+// cm outweighs the material (a gas thinner than about 1e-24 g/cm3): its
+// interaction length, absorption share and probabilities are not its own.
+constexpr float swamped_lambda = 1.0e25f;
+
 enum class Format { text, csv, json };
 
 // Standard output's reader has gone: the program ends quietly.
